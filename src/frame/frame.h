@@ -1,0 +1,27 @@
+// The frame around a run: it runs the stages once, turns any failure into the line
+// "Error: <message>" and exit status 1, and otherwise returns status 0.
+#ifndef TAGTREE_FRAME_FRAME_H_
+#define TAGTREE_FRAME_FRAME_H_
+
+#include <string_view>
+
+#include "pipeline/output_sink.h"
+
+namespace tagtree {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+
+// Runs the whole job on `text` in memory, writing the listing, or the listing up to a
+// failure followed by its error line, to `out`. Returns the exit status. Only what
+// `out` itself throws gets out.
+int runOnText(std::string_view text, OutputSink& out);
+
+// Runs the tool: loads "files.in" from the working directory and writes to standard
+// output. A failure writing standard output is reported on standard error. Returns the
+// exit status.
+int runTool();
+
+}  // namespace tagtree
+
+#endif  // TAGTREE_FRAME_FRAME_H_

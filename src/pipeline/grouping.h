@@ -1,0 +1,63 @@
+// First stage of the run: cuts the input into lines and words, and builds the table of
+// all tags with their counts, one line group per line, and an empty child group per tag.
+#ifndef TAGTREE_PIPELINE_GROUPING_H_
+#define TAGTREE_PIPELINE_GROUPING_H_
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string_view>
+#include <unordered_map>
+
+#include "model/tag.h"
+#include "model/tag_group.h"
+
+namespace tagtree {
+
+inline constexpr int kMaxTags = 100;
+inline constexpr int kMaxLines = 50;
+
+// The lines a tag occurs on, bit i standing for line i. 50 lines fit.
+using LineSet = std::uint64_t;
+
+// The child group of every tag, keyed by the tag's identity.
+class TagGroups {
+ public:
+  // Enters `tag` with a new empty child group (parentCount 0) and returns that group.
+  TagGroup& create(const Tag* tag);
+  // Returns the child group of `tag`, which must have been entered.
+  TagGroup& of(const Tag* tag) { return groups_.at(tag); }
+  const TagGroup& of(const Tag* tag) const { return groups_.at(tag); }
+
+ private:
+  std::unordered_map<const Tag*, TagGroup> groups_;
+};
+
+// Everything the later stages read. Tags and line groups live here until the run ends;
+// tags' names point into the input text, which must outlive this.
+struct Grouping {
+  Grouping() = default;
+  Grouping(const Grouping&) = delete;
+  Grouping& operator=(const Grouping&) = delete;
+
+  std::array<Tag*, kMaxTags> allTags{};  // in order of first occurrence
+  std::int32_t allTagCount = 0;
+  std::array<TagGroup*, kMaxLines> lineGroups{};  // slot i holds line i
+  std::int32_t lineGroupCount = 0;
+  TagGroups tagGroups;
+  std::array<LineSet, kMaxTags> lineSets{};  // lineSets[i]: the lines of allTags[i]
+
+ private:
+  friend void groupLines(std::string_view text, Grouping& grouping);
+  std::deque<Tag> tagStore_;
+  std::deque<TagGroup> lineGroupStore_;
+};
+
+// Fills the empty `grouping` from `text`, one line at a time. Throws the bounds failure
+// 41 for a 101st distinct tag, 180 for a line of more than 50 tag words, 56 for a 51st
+// line; for one line they are checked in that order.
+void groupLines(std::string_view text, Grouping& grouping);
+
+}  // namespace tagtree
+
+#endif  // TAGTREE_PIPELINE_GROUPING_H_

@@ -1,0 +1,153 @@
+#include "pipeline/grouping.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/failure.h"
+
+namespace tagtree {
+namespace {
+
+struct TagCount {
+  std::string name;
+  std::uint64_t count;
+  bool operator==(const TagCount&) const = default;
+};
+
+std::vector<TagCount> allTagsOf(const Grouping& grouping) {
+  std::vector<TagCount> tags;
+  for (int i = 0; i < grouping.allTagCount; ++i) {
+    tags.push_back({std::string(grouping.allTags[i]->name()), grouping.allTags[i]->count()});
+  }
+  return tags;
+}
+
+std::vector<std::vector<std::string>> lineGroupsOf(const Grouping& grouping) {
+  std::vector<std::vector<std::string>> lines;
+  for (int i = 0; i < grouping.lineGroupCount; ++i) {
+    std::vector<std::string>& names = lines.emplace_back();
+    const TagGroup& group = *grouping.lineGroups[i];
+    for (int k = 0; k < group.tagCount(); ++k) names.emplace_back(group.getTags()[k]->name());
+  }
+  return lines;
+}
+
+// Returns the failure message of grouping `text`, or "" when it succeeds.
+std::string groupingFailure(const std::string& text) {
+  Grouping grouping;
+  try {
+    groupLines(text, grouping);
+  } catch (const Failure& failure) {
+    return failure.what();
+  }
+  return "";
+}
+
+std::string joinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+std::string distinctTags(int first, int count) {
+  std::string line;
+  for (int i = first; i < first + count; ++i) line += (i > first ? "; t" : "t") + std::to_string(i);
+  return line;
+}
+
+TEST(Grouping, CountsTagsAndGroupsLines) {
+  struct Case {
+    std::string text;
+    std::vector<TagCount> tags;
+    std::vector<std::vector<std::string>> lines;
+  };
+  const Case cases[] = {
+      {"", {}, {}},
+      {"\n", {}, {{}}},
+      {"x; y\ny\nz; y\n", {{"x", 1}, {"y", 3}, {"z", 1}}, {{"x", "y"}, {"y"}, {"z", "y"}}},
+      {"a; a", {{"a", 2}}, {{"a", "a"}}},
+      {"a; ; b\r\n;  ; \rb", {{"a", 1}, {"b", 2}}, {{"a", "b"}, {}, {"b"}}},
+      {"a;b\n a\na ", {{"a;b", 1}, {" a", 1}, {"a ", 1}}, {{"a;b"}, {" a"}, {"a "}}},
+      {"  ; A; a", {{"  ", 1}, {"A", 1}, {"a", 1}}, {{"  ", "A", "a"}}},
+      {"\xEF\xBB\xBFx; x", {{"\xEF\xBB\xBFx", 1}, {"x", 1}}, {{"\xEF\xBB\xBFx", "x"}}},
+  };
+  for (const Case& c : cases) {
+    Grouping grouping;
+    groupLines(c.text, grouping);
+    EXPECT_EQ(allTagsOf(grouping), c.tags) << "text: " << c.text;
+    EXPECT_EQ(lineGroupsOf(grouping), c.lines) << "text: " << c.text;
+    for (int i = 0; i < grouping.allTagCount; ++i) {
+      EXPECT_EQ(grouping.tagGroups.of(grouping.allTags[i]).parentCount(), 0);
+      EXPECT_EQ(grouping.tagGroups.of(grouping.allTags[i]).tagCount(), 0);
+    }
+  }
+}
+
+TEST(Grouping, NamesPointIntoTheText) {
+  const std::string text = "alpha; beta\nalpha\n";
+  Grouping grouping;
+  groupLines(text, grouping);
+  ASSERT_EQ(grouping.allTagCount, 2);
+  EXPECT_EQ(grouping.allTags[0]->name().data(), text.data());
+  EXPECT_EQ(grouping.allTags[1]->name().data(), text.data() + 7);
+}
+
+TEST(Grouping, RecordsTheLinesOfEachTag) {
+  Grouping grouping;
+  groupLines("a; b\n\nb\na; a\n", grouping);
+  ASSERT_EQ(grouping.allTagCount, 2);
+  EXPECT_EQ(grouping.lineSets[0], 0b1001u);
+  EXPECT_EQ(grouping.lineSets[1], 0b0101u);
+}
+
+// Returns one line holding `word` `times` times.
+std::string repeated(const std::string& word, int times) {
+  std::string line = word;
+  for (int i = 1; i < times; ++i) line += "; " + word;
+  return line;
+}
+
+std::string repeatedLines(const std::string& line, int times) {
+  return joinLines(std::vector<std::string>(times, line));
+}
+
+TEST(Grouping, CapacitiesAndTheirOrder) {
+  const std::string fiftyLines = repeatedLines("a", 50);
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string failure;
+  };
+  const Case cases[] = {
+      {"100 distinct tags", joinLines({distinctTags(0, 50), distinctTags(50, 50)}), ""},
+      {"101 distinct tags", joinLines({distinctTags(0, 50), distinctTags(50, 50), "t100"}),
+       "ArrayBoundsError corvane(41)"},
+      {"50 lines", fiftyLines, ""},
+      {"50 lines, no final LF", fiftyLines.substr(0, fiftyLines.size() - 1), ""},
+      {"50 lines ending CR LF", repeatedLines("a\r", 50), ""},
+      {"51st line, empty", fiftyLines + "\n", "ArrayBoundsError corvane(56)"},
+      {"51st line without terminator", fiftyLines + "a", "ArrayBoundsError corvane(56)"},
+      {"50 tag words", distinctTags(0, 50), ""},
+      {"50 tag words and skipped ones", distinctTags(0, 50) + "; ; ;  ; ", ""},
+      {"51 tag words", distinctTags(0, 51), "ArrayBoundsError corvane(180)"},
+      {"51 repeats", repeated("r", 51), "ArrayBoundsError corvane(180)"},
+      {"41 before 180 in one line",
+       joinLines({distinctTags(0, 50), distinctTags(50, 50) + "; t0; t1; t100"}),
+       "ArrayBoundsError corvane(41)"},
+      {"41 on the 51st line, not 56",
+       joinLines({distinctTags(0, 50), distinctTags(50, 50)}) + repeatedLines("t0", 48) + "t100",
+       "ArrayBoundsError corvane(41)"},
+      {"180 on the 51st line, not 56", fiftyLines + repeated("a", 51),
+       "ArrayBoundsError corvane(180)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(groupingFailure(c.text), c.failure) << c.what;
+}
+
+TEST(Grouping, HugeRepeatCountsDoNotOverflow) {
+  EXPECT_EQ(groupingFailure(repeated("r", 100000)), "ArrayBoundsError corvane(180)");
+}
+
+}  // namespace
+}  // namespace tagtree

@@ -1,0 +1,35 @@
+// Cuts the input text into lines and words. A line ends at CR, LF or CR LF; words are
+// separated by "; ". Each word comes with a hash of its bytes, computed during the same
+// pass that finds its end, so looking it up costs no second pass over a long name.
+#ifndef TAGTREE_PIPELINE_WORD_SCANNER_H_
+#define TAGTREE_PIPELINE_WORD_SCANNER_H_
+
+#include <cstdint>
+#include <string_view>
+
+namespace tagtree {
+
+struct ScannedWord {
+  std::string_view word;  // the word's bytes, pointing into the text
+  std::uint64_t hash;     // nameHash(word)
+  const char* next;       // where scanning goes on: past the separator or line terminator
+  bool endsLine;          // the word was the last of its line
+};
+
+// Returns the word that starts at `begin` (begin <= end): it runs up to the first "; ",
+// CR or LF, or to `end`. A CR LF pair is consumed as one terminator.
+ScannedWord scanWord(const char* begin, const char* end);
+
+// Returns the position after the run of "; " pairs that starts at `p`. Each pair there
+// ends an empty word, and empty words are skipped, so the run can be passed over whole.
+const char* skipEmptyWords(const char* p, const char* end);
+
+// Returns the hash of `name`; equal to the hash scanWord gives a word with these bytes.
+std::uint64_t nameHash(std::string_view name);
+
+// Returns whether a word is skipped rather than taken as a tag: the empty word and " ".
+inline bool isSkippedWord(std::string_view word) { return word.empty() || word == " "; }
+
+}  // namespace tagtree
+
+#endif  // TAGTREE_PIPELINE_WORD_SCANNER_H_

@@ -1,0 +1,100 @@
+#include "pipeline/word_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tagtree {
+namespace {
+
+// Cuts `text` into lines of words with scanWord alone, the way grouping walks it.
+std::vector<std::vector<std::string>> cutLines(std::string_view text, bool skipRuns) {
+  std::vector<std::vector<std::string>> lines;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    std::vector<std::string>& words = lines.emplace_back();
+    for (;;) {
+      if (skipRuns) p = skipEmptyWords(p, end);
+      const ScannedWord scanned = scanWord(p, end);
+      EXPECT_EQ(scanned.hash, nameHash(scanned.word)) << scanned.word;
+      if (!skipRuns || !isSkippedWord(scanned.word)) words.emplace_back(scanned.word);
+      p = scanned.next;
+      if (scanned.endsLine) break;
+    }
+  }
+  return lines;
+}
+
+using Lines = std::vector<std::vector<std::string>>;
+
+TEST(WordScanner, CutsLinesAndWords) {
+  struct Case {
+    std::string text;
+    Lines expected;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"\n", {{""}}},
+      {"\n\n", {{""}, {""}}},
+      {"a; b\n", {{"a", "b"}}},
+      {"a; b\r\n", {{"a", "b"}}},
+      {"a; b\r", {{"a", "b"}}},
+      {"a; b", {{"a", "b"}}},
+      {"a\r\rb", {{"a"}, {""}, {"b"}}},
+      {"a\n\rb", {{"a"}, {""}, {"b"}}},
+      {"a; ; b", {{"a", "", "b"}}},
+      {"a;  ; b", {{"a", " ", "b"}}},
+      {"a; ", {{"a", ""}}},
+      {"; a", {{"", "a"}}},
+      {"a;b; c;", {{"a;b", "c;"}}},
+      {"a;;  b", {{"a;", " b"}}},
+      {"  ; x", {{"  ", "x"}}},
+      {std::string("a\0b; c", 6), {{std::string("a\0b", 3), "c"}}},
+      // Words and separators around the 8-byte chunk edges.
+      {"abcdefg; hijklmnop; q", {{"abcdefg", "hijklmnop", "q"}}},
+      {"abcdefgh; ijklmnop\r\nqrstuvw;", {{"abcdefgh", "ijklmnop"}, {"qrstuvw;"}}},
+      {"abcdefg;x; abcdefghijklmno;", {{"abcdefg;x", "abcdefghijklmno;"}}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cutLines(c.text, false), c.expected) << "text: " << c.text;
+  }
+}
+
+TEST(WordScanner, SkippingRunsOfSeparatorsDropsOnlySkippedWords) {
+  const std::string texts[] = {
+      "; ; ; ; ; ; ; ; ; a; ; ; b; ; ; \n; ; ",
+      "a; ; ; ; ; ; ; ; ; ; ; ; ;  ; b",
+      "; ; ; ; ; ; ; ; ; ; ; ; ; ; ; ; ; \r\n",
+      "x; ; ; ; ;; ; y",
+  };
+  for (const std::string& text : texts) {
+    Lines expected = cutLines(text, false);
+    for (auto& words : expected) std::erase_if(words, isSkippedWord);
+    EXPECT_EQ(cutLines(text, true), expected) << "text: " << text;
+  }
+}
+
+TEST(WordScanner, IsSkippedWordOnlyForEmptyAndOneSpace) {
+  EXPECT_TRUE(isSkippedWord(""));
+  EXPECT_TRUE(isSkippedWord(" "));
+  EXPECT_FALSE(isSkippedWord("  "));
+  EXPECT_FALSE(isSkippedWord("a"));
+  EXPECT_FALSE(isSkippedWord(std::string_view("\0", 1)));
+}
+
+TEST(WordScanner, HashDependsOnEveryByteAndTheLength) {
+  const std::string base(40, 'x');
+  const std::uint64_t baseHash = nameHash(base);
+  for (std::size_t i = 0; i < base.size(); ++i) {
+    std::string changed = base;
+    changed[i] = 'y';
+    EXPECT_NE(nameHash(changed), baseHash) << "byte " << i;
+  }
+  EXPECT_NE(nameHash("ab"), nameHash(std::string_view("ab\0", 3)));
+  EXPECT_NE(nameHash(""), nameHash(std::string_view("\0", 1)));
+}
+
+}  // namespace
+}  // namespace tagtree

@@ -1,0 +1,211 @@
+// End-to-end tests: the real binary, a files.in in a fresh directory, and the exact
+// bytes of standard output and standard error with the exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_tagtree.h"
+
+namespace tagtree::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string distinctTags(int first, int count) {
+  std::string line;
+  for (int i = first; i < first + count; ++i) line += (i > first ? "; t" : "t") + std::to_string(i);
+  return line;
+}
+
+std::string repeatedLines(const std::string& line, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += line + "\n";
+  return text;
+}
+
+void expectRun(const WorkDir& dir, const std::string& out, int status,
+               const RunOptions& options = {}) {
+  const RunResult result = dir.run(options);
+  EXPECT_EQ(result.out, out);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.status, status);
+}
+
+// Every folder holding a files.in and an expected.out: the bundled examples and the
+// realistic inputs kept with the tests. expected.status, when present, holds the status.
+std::vector<fs::path> caseFolders() {
+  std::vector<fs::path> folders;
+  for (const char* root : {TAGTREE_SOURCE_DIR "/examples", TAGTREE_SOURCE_DIR "/tests/e2e/cases"}) {
+    if (!fs::is_directory(root)) continue;
+    for (const fs::directory_entry& entry : fs::directory_iterator(root)) {
+      if (fs::exists(entry.path() / "expected.out")) folders.push_back(entry.path());
+    }
+  }
+  std::sort(folders.begin(), folders.end());
+  return folders;
+}
+
+class ExpectedFiles : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(ExpectedFiles, OutputMatchesByteForByte) {
+  const fs::path folder = GetParam();
+  WorkDir dir;
+  dir.write("files.in", readFile(folder / "files.in"));
+  const int status =
+      fs::exists(folder / "expected.status") ? std::stoi(readFile(folder / "expected.status")) : 0;
+  expectRun(dir, readFile(folder / "expected.out"), status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExpectedFiles, ::testing::ValuesIn(caseFolders()),
+                         [](const ::testing::TestParamInfo<fs::path>& info) {
+                           std::string name = info.param.parent_path().filename().string() + "_" +
+                                              info.param.filename().string();
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+TEST(Capacities, ExactErrorLineAndStatus) {
+  const std::string fiftyLines = repeatedLines("a", 50);
+  struct Case {
+    const char* what;
+    std::string input;
+    std::string out;
+    int status;
+  };
+  const Case cases[] = {
+      {"100 tags", distinctTags(0, 50) + "\n" + distinctTags(50, 50) + "\n", "", 0},
+      {"101 tags", distinctTags(0, 50) + "\n" + distinctTags(50, 51) + "\n",
+       "Error: ArrayBoundsError corvane(41)\n", 1},
+      {"50 lines", fiftyLines, "/a\n", 0},
+      {"51 lines", fiftyLines + "\n", "Error: ArrayBoundsError corvane(56)\n", 1},
+      {"51 tags in a line", distinctTags(0, 51), "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"51 children",
+       [] {
+         std::string text;
+         for (int line = 0; line < 50; ++line) {
+           text += "p; p; c" + std::to_string(line) + (line == 0 ? "; c50" : "") + "\n";
+         }
+         return text;
+       }(),
+       "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"41 before 180 in one line",
+       distinctTags(0, 50) + "\n" + distinctTags(50, 50) + "; t0; t100\n",
+       "Error: ArrayBoundsError corvane(41)\n", 1},
+      {"41 before 56",
+       distinctTags(0, 50) + "\n" + distinctTags(50, 50) + "\n" + repeatedLines("t1", 48) +
+           "t100\n",
+       "Error: ArrayBoundsError corvane(41)\n", 1},
+      {"180 before 56", fiftyLines + distinctTags(0, 51) + "\n",
+       "Error: ArrayBoundsError corvane(180)\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir;
+    dir.write("files.in", c.input);
+    expectRun(dir, c.out, c.status);
+  }
+}
+
+TEST(Reading, MissingFile) {
+  WorkDir dir;
+  expectRun(dir, "Error: files.in: No such file or directory\n", 1);
+}
+
+TEST(Reading, Directory) {
+  WorkDir dir;
+  ASSERT_EQ(::mkdir((dir.path() + "/files.in").c_str(), 0755), 0);
+  expectRun(dir, "Error: files.in: Is a directory\n", 1);
+}
+
+TEST(Reading, SymlinkLoopAndDanglingSymlink) {
+  WorkDir loop;
+  ASSERT_EQ(::symlink("files.in", (loop.path() + "/files.in").c_str()), 0);
+  expectRun(loop, "Error: files.in: Too many levels of symbolic links\n", 1);
+  WorkDir dangling;
+  ASSERT_EQ(::symlink("gone", (dangling.path() + "/files.in").c_str()), 0);
+  expectRun(dangling, "Error: files.in: No such file or directory\n", 1);
+}
+
+TEST(Reading, UnreadableFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads any file";
+  WorkDir dir;
+  dir.write("files.in", "a\n");
+  ASSERT_EQ(::chmod((dir.path() + "/files.in").c_str(), 0), 0);
+  expectRun(dir, "Error: files.in: Permission denied\n", 1);
+}
+
+TEST(Reading, SymlinkToStandardInputIsReadWhole) {
+  WorkDir dir;
+  ASSERT_EQ(::symlink("/dev/stdin", (dir.path() + "/files.in").c_str()), 0);
+  RunOptions options;
+  options.stdinBytes = "x; y\ny\nz; y\n";
+  expectRun(dir, "/y\n/y/x\n/y/z\n", 0, options);
+  // Larger than a pipe's buffer, so it arrives in many reads.
+  options.stdinBytes = "big" + std::string(200000, 'g') + "\n";
+  expectRun(dir, "/big" + std::string(200000, 'g') + "\n", 0, options);
+}
+
+TEST(Reading, FifoIsReadWhole) {
+  WorkDir dir;
+  const std::string fifo = dir.path() + "/files.in";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    const std::string text = "a; b\na\n";
+    EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+  });
+  const RunResult result = dir.run();
+  writer.join();
+  EXPECT_EQ(result.out, "/a\n/a/b\n");
+  EXPECT_EQ(result.status, 0);
+}
+
+TEST(Output, FailedWritesAreReportedOnStandardError) {
+  WorkDir dir;
+  dir.write("files.in", "a\n");
+  RunOptions full;
+  full.stdoutMode = StdoutMode::kDevFull;
+  RunResult result = dir.run(full);
+  EXPECT_EQ(result.err, "Error: standard output: No space left on device\n");
+  EXPECT_EQ(result.status, 1);
+
+  RunOptions closed;
+  closed.stdoutMode = StdoutMode::kClosed;
+  result = dir.run(closed);
+  EXPECT_EQ(result.err, "Error: standard output: Bad file descriptor\n");
+  EXPECT_EQ(result.status, 1);
+
+  // The error line of a failed run cannot be written either.
+  WorkDir missing;
+  result = missing.run(full);
+  EXPECT_EQ(result.err, "Error: standard output: No space left on device\n");
+  EXPECT_EQ(result.status, 1);
+}
+
+TEST(Output, BadUtf8EndsTheLineWithTheErrorLine) {
+  WorkDir dir;
+  dir.write("files.in",
+            "ok\nab\xFF"
+            "c\nlater\n");
+  expectRun(dir, "/ok\n/abError: 4invalid UTF-8 sequence\n", 1);
+}
+
+TEST(Arguments, AreIgnored) {
+  WorkDir dir;
+  dir.write("files.in", "a; b\na\n");
+  RunOptions options;
+  options.arguments = {"--help", "-x", "other.in"};
+  expectRun(dir, "/a\n/a/b\n", 0, options);
+}
+
+}  // namespace
+}  // namespace tagtree::e2e

@@ -1,0 +1,103 @@
+// Process plumbing for the end-to-end tests: fork, redirect, exec, wait.
+#include "run_tagtree.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace tagtree::e2e {
+
+WorkDir::WorkDir() {
+  char pattern[] = "/tmp/tagtree-e2e-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) std::abort();
+  path_ = pattern;
+}
+
+WorkDir::~WorkDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+
+void WorkDir::write(const std::string& name, const std::string& bytes) const {
+  std::ofstream file(path_ + "/" + name, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(file.good()) << name;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  EXPECT_TRUE(file.good()) << path;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+RunResult WorkDir::run(const RunOptions& options) const {
+  const std::string outPath = path_ + "/.stdout", errPath = path_ + "/.stderr";
+  int input[2];
+  if (::pipe(input) != 0) std::abort();
+
+  std::vector<std::string> argv = {TAGTREE_BINARY};
+  argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
+  std::vector<char*> argvPointers;
+  for (std::string& arg : argv) argvPointers.push_back(arg.data());
+  argvPointers.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // The child: only async-signal-safe calls until exec.
+    ::signal(SIGPIPE, SIG_DFL);
+    if (::chdir(path_.c_str()) != 0) ::_exit(126);
+    ::dup2(input[0], STDIN_FILENO);
+    ::close(input[0]);
+    ::close(input[1]);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, STDERR_FILENO);
+    ::close(err);
+    if (options.stdoutMode == StdoutMode::kClosed) {
+      ::close(STDOUT_FILENO);
+    } else {
+      const int out = options.stdoutMode == StdoutMode::kDevFull
+                          ? ::open("/dev/full", O_WRONLY)
+                          : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out, STDOUT_FILENO);
+      ::close(out);
+    }
+    if (options.addressSpaceLimit != 0) {
+      const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
+      ::setrlimit(RLIMIT_AS, &limit);
+    }
+    ::execv(argvPointers[0], argvPointers.data());
+    ::_exit(127);
+  }
+  ::close(input[0]);
+  // Feed standard input from a thread, so a tool that does not read it cannot block us.
+  std::thread feeder([fd = input[1], bytes = options.stdinBytes] {
+    ::signal(SIGPIPE, SIG_IGN);
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+  });
+  int waitStatus = 0;
+  ::waitpid(pid, &waitStatus, 0);
+  feeder.join();
+
+  RunResult result;
+  if (WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
+  if (WIFSIGNALED(waitStatus)) result.signal = WTERMSIG(waitStatus);
+  if (options.stdoutMode == StdoutMode::kCaptured) result.out = readFile(outPath);
+  result.err = readFile(errPath);
+  ::unlink(outPath.c_str());
+  ::unlink(errPath.c_str());
+  return result;
+}
+
+}  // namespace tagtree::e2e

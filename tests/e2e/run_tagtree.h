@@ -1,0 +1,52 @@
+// Runs the built tagtree binary as a user would: in a directory of its own, with
+// standard output and standard error captured, and the exit status returned.
+#ifndef TAGTREE_TESTS_E2E_RUN_TAGTREE_H_
+#define TAGTREE_TESTS_E2E_RUN_TAGTREE_H_
+
+#include <string>
+#include <vector>
+
+namespace tagtree::e2e {
+
+enum class StdoutMode { kCaptured, kDevFull, kClosed };
+
+struct RunOptions {
+  std::vector<std::string> arguments;
+  StdoutMode stdoutMode = StdoutMode::kCaptured;
+  // Fed to the tool's standard input through a pipe.
+  std::string stdinBytes;
+  // When nonzero, the tool runs with its address space limited to this many bytes.
+  unsigned long addressSpaceLimit = 0;
+};
+
+struct RunResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or -1 when killed by a signal
+  int signal = 0;
+};
+
+// A temporary working directory, removed with everything in it on destruction.
+class WorkDir {
+ public:
+  WorkDir();
+  ~WorkDir();
+  WorkDir(const WorkDir&) = delete;
+  WorkDir& operator=(const WorkDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Writes `bytes` to the file `name` in this directory.
+  void write(const std::string& name, const std::string& bytes) const;
+  // Runs tagtree with this directory as its working directory.
+  RunResult run(const RunOptions& options = {}) const;
+
+ private:
+  std::string path_;
+};
+
+// Returns the contents of the file at `path`; fails the test if it cannot be read.
+std::string readFile(const std::string& path);
+
+}  // namespace tagtree::e2e
+
+#endif  // TAGTREE_TESTS_E2E_RUN_TAGTREE_H_
