@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds the Debian package from the build directory into a temporary folder and checks
+# its control fields and that it carries the tool and its man page.
+# Usage: check_deb.sh CPACK BUILD_DIR
+set -eu
+cpack=$1 build=$2
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$out" >/dev/null
+deb=$(ls "$out"/tagtree_*.deb)
+info=$(dpkg-deb --info "$deb")
+for field in 'Package: tagtree' 'Maintainer: tagtree maintainers <' 'Depends: libc6' \
+    'Description: infer a two-level tag hierarchy' 'Section: utils'; do
+  printf '%s\n' "$info" | grep -q "^ $field" || { echo "missing field: $field"; exit 1; }
+done
+contents=$(dpkg-deb --contents "$deb")
+for file in ./usr/bin/tagtree ./usr/share/man/man1/tagtree.1; do
+  printf '%s\n' "$contents" | grep -q " $file\$" || { echo "missing file: $file"; exit 1; }
+done
