@@ -23,6 +23,7 @@ class Tag {
   // (a line may repeat one tag billions of times) can overflow it.
   std::uint64_t count() const { return count_; }
   void addOccurrence() { ++count_; }
+  void addOccurrences(std::uint64_t n) { count_ += n; }
 
   // Returns the name: the text the listing prints for this tag.
   std::string_view toString() const { return name_; }

@@ -115,6 +115,15 @@ const char* skipEmptyWords(const char* p, const char* end) {
   return p;
 }
 
+// Compares the text with itself shifted by one unit, eight bytes at a time: a run of
+// repeats is passed at the speed of a memcmp, with no per-word work at all.
+std::size_t countRepeats(const char* p, const char* end, std::size_t unitSize) {
+  const char* q = p;
+  while (end - q >= 8 && load8(q) == load8(q - unitSize)) q += 8;
+  while (q < end && *q == *(q - unitSize)) ++q;
+  return static_cast<std::size_t>(q - p) / unitSize;
+}
+
 std::uint64_t nameHash(std::string_view name) {
   NameHasher hasher;
   const char* p = name.data();
