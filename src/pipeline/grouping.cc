@@ -18,6 +18,9 @@ namespace tagtree {
 
 namespace {
 
+// Longest word for which a run of repeats is looked for.
+constexpr std::size_t kMaxRepeatedWord = 256;
+
 // Adds `tag` to `group` `times` times, as far as there is room. Returns whether all
 // fitted.
 bool addRepeatedly(TagGroup& group, const Tag* tag, std::uint64_t times) {
@@ -44,9 +47,11 @@ void groupLines(std::string_view text, Grouping& grouping) {
       p = skipEmptyWords(p, end);
       const ScannedWord scanned = scanWord(p, end);
       p = scanned.next;
-      // The same word again straight after its "; ": the whole run is taken at once.
+      // The same short word again straight after its "; ": the whole run is taken at
+      // once. A long word costs more to scan than to look up, so it is not tried: the
+      // compare would run up to where the next long word differs.
       std::uint64_t occurrences = 1;
-      if (!scanned.endsLine) {
+      if (!scanned.endsLine && scanned.word.size() <= kMaxRepeatedWord) {
         const std::size_t unitSize = scanned.word.size() + 2;
         const std::size_t repeats = countRepeats(p, end, unitSize);
         occurrences += repeats;

@@ -25,6 +25,15 @@ ScannedWord scanWord(const char* begin, const char* end);
 // ends an empty word, and empty words are skipped, so the run can be passed over whole.
 const char* skipEmptyWords(const char* p, const char* end);
 
+// Size of the blocks the scan examines at once.
+inline constexpr int kBlockSize = 32;
+
+// Returns a mask of the bytes of the kBlockSize bytes at `block` that may end a word
+// (';', CR, LF): bit i for block[i]. Uses SSE2 where the target has it.
+std::uint32_t wordEndCandidates(const char* block);
+// The same, eight bytes at a time in plain integers, for targets without SSE2.
+std::uint32_t wordEndCandidatesPortable(const char* block);
+
 // Returns how many times the `unitSize` bytes just before `p` repeat back to back from
 // `p` on, counting whole copies only (unitSize >= 1, and those bytes lie in the text).
 // When the unit is a word and the "; " that ended it, each copy is that word again,
