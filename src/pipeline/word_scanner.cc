@@ -28,8 +28,13 @@ std::uint64_t load8(const char* p) {
   return chunk;
 }
 
-// Loads the first `n` (< 8) bytes at `p`, the rest zero.
-std::uint64_t loadPartial(const char* p, std::size_t n) {
+// Loads the first `n` (< 8) bytes at `p`, the rest zero; `end` bounds what may be read.
+// Where eight bytes can be read, one load and a mask do it: copying n bytes into a
+// zeroed word and loading that back stalls on every short word.
+std::uint64_t loadPartial(const char* p, std::size_t n, const char* end) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (end - p >= 8) return load8(p) & ~(~std::uint64_t{0} << (8 * n));
+  }
   std::uint64_t chunk = 0;
   if (n > 0) std::memcpy(&chunk, p, n);
   return chunk;
@@ -44,8 +49,9 @@ std::uint64_t bytesEqual(std::uint64_t chunk, unsigned char byte) {
 }
 
 // A multiply-rotate hash over 8-byte chunks in four lanes (chunk i into lane i % 4),
-// finished with the length and an avalanche step, so that names alike at both ends
-// still spread over the table.
+// finished with the length. Every byte counts, so names alike at both ends still
+// differ; each step is a bijection, so two different words under 8 bytes never share
+// a hash.
 class NameHasher {
  public:
   // Mixes the next chunk into its lane.
@@ -61,16 +67,18 @@ class NameHasher {
     lanes_[3] = step(lanes_[3], load8(p + 24));
     chunks_ += 4;
   }
+  // Returns the hash of the chunks mixed so far, the partial last one, and the length.
+  // A word under 8 bytes, the common case, takes one step in one lane.
   std::uint64_t finish(std::uint64_t lastChunk, std::size_t length) {
-    mix(lastChunk);
-    std::uint64_t h = step(step(step(lanes_[0], lanes_[1]), lanes_[2]), lanes_[3]);
-    h ^= length;
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDULL;
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ULL;
-    h ^= h >> 33;
-    return h;
+    std::uint64_t h;
+    if (chunks_ == 0) {
+      h = step(lanes_[0], lastChunk);
+    } else {
+      mix(lastChunk);
+      h = step(step(step(lanes_[0], lanes_[1]), lanes_[2]), lanes_[3]);
+    }
+    h = (h ^ length) * 0xFF51AFD7ED558CCDULL;
+    return h ^ (h >> 32);  // the table index takes the low bits
   }
 
  private:
@@ -96,7 +104,7 @@ ScannedWord finishWord(const char* begin, const char* chunk, const char* stop, c
                        NameHasher& hasher) {
   const std::size_t length = static_cast<std::size_t>(stop - begin);
   const std::uint64_t hash =
-      hasher.finish(loadPartial(chunk, static_cast<std::size_t>(stop - chunk)), length);
+      hasher.finish(loadPartial(chunk, static_cast<std::size_t>(stop - chunk), end), length);
   const std::string_view word(begin, length);
   if (stop == end) return {word, hash, end, true};
   switch (*stop) {
@@ -190,7 +198,7 @@ std::uint64_t nameHash(std::string_view name) {
   std::size_t left = name.size();
   for (; left >= kBlockSize; p += kBlockSize, left -= kBlockSize) hasher.mix4(p);
   for (; left >= 8; p += 8, left -= 8) hasher.mix(load8(p));
-  return hasher.finish(loadPartial(p, left), name.size());
+  return hasher.finish(loadPartial(p, left, name.data() + name.size()), name.size());
 }
 
 }  // namespace tagtree
