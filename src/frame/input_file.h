@@ -22,6 +22,7 @@ class InputText {
   InputText& operator=(InputText&& other) noexcept;
   ~InputText();
 
+  // Returns the loaded bytes; they stay valid as long as this object.
   std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
   // Returns whether the bytes are a mapping of the file rather than a copy.
   bool mapped() const { return storage_ == Storage::kMapping; }
