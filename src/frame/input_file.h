@@ -1,4 +1,4 @@
-// Loads files.in whole into memory.
+// Loads files.in whole into memory: a regular file is mapped, anything else is read.
 #ifndef TAGTREE_FRAME_INPUT_FILE_H_
 #define TAGTREE_FRAME_INPUT_FILE_H_
 
@@ -7,26 +7,43 @@
 
 namespace tagtree {
 
-// The bytes of a loaded file, owned until destruction.
+// The bytes of a loaded file, owned until destruction: either a malloc'd buffer or a
+// read-only mapping of the file.
 class InputText {
  public:
+  enum class Storage { kMalloc, kMapping };
+
   InputText() = default;
-  InputText(char* data, std::size_t size) : data_(data), size_(size) {}
+  // Takes ownership of `data`, freed with free() or munmap() as `storage` says.
+  InputText(void* data, std::size_t size, Storage storage) noexcept
+      : data_(data), size_(size), storage_(storage) {}
   InputText(InputText&& other) noexcept;
-  InputText& operator=(InputText&&) = delete;
+  // Swaps contents with `other`, which frees what this held.
+  InputText& operator=(InputText&& other) noexcept;
   ~InputText();
 
-  std::string_view bytes() const { return {data_, size_}; }
+  // Returns the loaded bytes; they stay valid as long as this object.
+  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+  // Returns whether the bytes are a mapping of the file rather than a copy.
+  bool mapped() const { return storage_ == Storage::kMapping; }
 
  private:
-  char* data_ = nullptr;
+  void* data_ = nullptr;
   std::size_t size_ = 0;
+  Storage storage_ = Storage::kMalloc;
 };
 
-// Reads the file at `path` to its end, whatever it is: a regular file, a pipe, a FIFO
-// or a device. Throws the read failure with the failing call's errno (EISDIR for a
-// directory), or std::bad_alloc when the bytes do not fit in memory.
-InputText loadInputFile(const char* path);
+// How loadInputFile gets the bytes of a regular file that reports a nonzero size.
+enum class LoadMethod {
+  kMapOrRead,  // map it; read it only if the file system cannot map it
+  kRead,       // always read it, as every other kind of file is read
+};
+
+// Loads the file at `path` whole, whatever it is: a regular file, a pipe, a FIFO or a
+// device; anything but a regular file of nonzero size is read to its end. Throws the
+// read failure with the failing call's errno (EISDIR for a directory), or
+// std::bad_alloc when the bytes do not fit in memory or address space.
+InputText loadInputFile(const char* path, LoadMethod method = LoadMethod::kMapOrRead);
 
 }  // namespace tagtree
 

@@ -1,3 +1,4 @@
+// Grouping: counts, line groups, line sets, capacities and the order of their failures.
 #include "pipeline/grouping.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,14 @@ TEST(Grouping, CountsTagsAndGroupsLines) {
       {"a;b\n a\na ", {{"a;b", 1}, {" a", 1}, {"a ", 1}}, {{"a;b"}, {" a"}, {"a "}}},
       {"  ; A; a", {{"  ", 1}, {"A", 1}, {"a", 1}}, {{"  ", "A", "a"}}},
       {"\xEF\xBB\xBFx; x", {{"\xEF\xBB\xBFx", 1}, {"x", 1}}, {{"\xEF\xBB\xBFx", "x"}}},
+      // Runs of one repeated word.
+      {"a; a; a; b; b; a\n", {{"a", 4}, {"b", 2}}, {{"a", "a", "a", "b", "b", "a"}}},
+      {"a; a; a\r\na; a", {{"a", 5}}, {{"a", "a", "a"}, {"a", "a"}}},
+      {"ab; ab; ab;ab; ab", {{"ab", 3}, {"ab;ab", 1}}, {{"ab", "ab", "ab;ab", "ab"}}},
+      {" ;  ;  ; x; x", {{"x", 2}}, {{"x", "x"}}},
+      {"abcdefg; abcdefg; abcdefg; abcdefgh",
+       {{"abcdefg", 3}, {"abcdefgh", 1}},
+       {{"abcdefg", "abcdefg", "abcdefg", "abcdefgh"}}},
   };
   for (const Case& c : cases) {
     Grouping grouping;
@@ -133,6 +142,12 @@ TEST(Grouping, CapacitiesAndTheirOrder) {
       {"50 tag words and skipped ones", distinctTags(0, 50) + "; ; ;  ; ", ""},
       {"51 tag words", distinctTags(0, 51), "ArrayBoundsError corvane(180)"},
       {"51 repeats", repeated("r", 51), "ArrayBoundsError corvane(180)"},
+      {"50 repeats", repeated("r", 50), ""},
+      {"50 repeats and one more tag", repeated("r", 50) + "; s", "ArrayBoundsError corvane(180)"},
+      {"49 repeats and one more tag", repeated("r", 49) + "; s", ""},
+      {"41 after an overflowing run of repeats",
+       joinLines({distinctTags(0, 50), distinctTags(50, 50)}) + repeated("t0", 60) + "; t100",
+       "ArrayBoundsError corvane(41)"},
       {"41 before 180 in one line",
        joinLines({distinctTags(0, 50), distinctTags(50, 50) + "; t0; t1; t100"}),
        "ArrayBoundsError corvane(41)"},
@@ -147,6 +162,16 @@ TEST(Grouping, CapacitiesAndTheirOrder) {
 
 TEST(Grouping, HugeRepeatCountsDoNotOverflow) {
   EXPECT_EQ(groupingFailure(repeated("r", 100000)), "ArrayBoundsError corvane(180)");
+}
+
+TEST(Grouping, RunsOfRepeatsCountEveryOccurrence) {
+  const std::string text = repeated("r", 25) + "; s; " + repeated("r", 10) + "\nr; r\n";
+  Grouping grouping;
+  groupLines(text, grouping);
+  EXPECT_EQ(allTagsOf(grouping), (std::vector<TagCount>{{"r", 37}, {"s", 1}}));
+  ASSERT_EQ(grouping.lineGroupCount, 2);
+  EXPECT_EQ(grouping.lineGroups[0]->tagCount(), 36);
+  EXPECT_EQ(grouping.lineGroups[0]->getTags()[25]->name(), "s");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #ifndef TAGTREE_PIPELINE_WORD_SCANNER_H_
 #define TAGTREE_PIPELINE_WORD_SCANNER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -23,6 +24,21 @@ ScannedWord scanWord(const char* begin, const char* end);
 // Returns the position after the run of "; " pairs that starts at `p`. Each pair there
 // ends an empty word, and empty words are skipped, so the run can be passed over whole.
 const char* skipEmptyWords(const char* p, const char* end);
+
+// Size of the blocks the scan examines at once.
+inline constexpr int kBlockSize = 32;
+
+// Returns a mask of the bytes of the kBlockSize bytes at `block` that may end a word
+// (';', CR, LF): bit i for block[i]. Uses SSE2 where the target has it.
+std::uint32_t wordEndCandidates(const char* block);
+// The same, eight bytes at a time in plain integers, for targets without SSE2.
+std::uint32_t wordEndCandidatesPortable(const char* block);
+
+// Returns how many times the `unitSize` bytes just before `p` repeat back to back from
+// `p` on, counting whole copies only (unitSize >= 1, and those bytes lie in the text).
+// When the unit is a word and the "; " that ended it, each copy is that word again,
+// ended the same way, so a line repeating one word can be passed over in one step.
+std::size_t countRepeats(const char* p, const char* end, std::size_t unitSize);
 
 // Returns the hash of `name`; equal to the hash scanWord gives a word with these bytes.
 std::uint64_t nameHash(std::string_view name);

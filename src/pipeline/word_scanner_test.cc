@@ -1,7 +1,10 @@
+// Word scanning: lines, words, runs of empty and repeated words, and the name hash.
 #include "pipeline/word_scanner.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -76,6 +79,132 @@ TEST(WordScanner, SkippingRunsOfSeparatorsDropsOnlySkippedWords) {
   }
 }
 
+// Cuts `text` like cutLines(text, false), but takes each run of a repeated word (after
+// its "; ") with countRepeats, the way grouping does.
+Lines cutLinesTakingRepeats(std::string_view text) {
+  Lines lines;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    std::vector<std::string>& words = lines.emplace_back();
+    for (;;) {
+      const ScannedWord scanned = scanWord(p, end);
+      p = scanned.next;
+      words.emplace_back(scanned.word);
+      if (scanned.endsLine) break;
+      const std::size_t unitSize = scanned.word.size() + 2;
+      const std::size_t repeats = countRepeats(p, end, unitSize);
+      words.insert(words.end(), repeats, std::string(scanned.word));
+      p += repeats * unitSize;
+    }
+  }
+  return lines;
+}
+
+TEST(WordScanner, CountRepeatsCountsWholeCopiesOnly) {
+  struct Case {
+    std::string text;
+    std::size_t at;
+    std::size_t unitSize;
+    std::size_t expected;
+  };
+  const Case cases[] = {
+      {"a; a; a; a", 3, 3, 2},  // the last "a" is no whole copy of "a; "
+      {"a; a; a; a; ", 3, 3, 3},
+      {"a; b; a; ", 3, 3, 0},
+      {"a; a;", 3, 3, 0},
+      {"; ; ; ; ; ; ; ; ; ; x", 2, 2, 9},
+      // Units of 7, 8 and 9 bytes, running over the 8-byte chunks.
+      {"abcde; abcde; abcde; abcde; abcdX; ", 7, 7, 3},
+      {"abcdef; abcdef; abcdef; abcdef; ", 8, 8, 3},
+      {"abcdefg; abcdefg; abcdefg; abcdefh; ", 9, 9, 2},
+      {std::string(3, 'x') + std::string(8000, 'x'), 3, 3, 2666},
+  };
+  for (const Case& c : cases) {
+    const char* const end = c.text.data() + c.text.size();
+    EXPECT_EQ(countRepeats(c.text.data() + c.at, end, c.unitSize), c.expected)
+        << "text: " << c.text;
+  }
+}
+
+TEST(WordScanner, TakingRepeatsInRunsCutsTheSameWords) {
+  // Texts built from pieces that make repeats, separators and terminators likely, in
+  // every alignment to the 8-byte chunks.
+  const std::string pieces[] = {"a; ", "a; ", "abcdefg; ", "ab;", " ; ", "; ", "\r\n", "\n", "a"};
+  std::mt19937 random(12345);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 40);
+    for (int i = 0; i < count; ++i) text += pieces[random() % std::size(pieces)];
+    EXPECT_EQ(cutLinesTakingRepeats(text), cutLines(text, false)) << "text: " << text;
+  }
+}
+
+// Cuts `text` into lines of words one byte at a time, straight from the rules: a line
+// ends at CR, LF or CR LF, words end at "; ".
+Lines cutLinesByteByByte(std::string_view text) {
+  Lines lines;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::vector<std::string>& words = lines.emplace_back();
+    std::string word;
+    for (;;) {
+      if (i == text.size()) break;
+      const char c = text[i];
+      if (c == '\n' || c == '\r') {
+        i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+        break;
+      }
+      if (c == ';' && i + 1 < text.size() && text[i + 1] == ' ') {
+        words.push_back(word);
+        word.clear();
+        i += 2;
+        continue;
+      }
+      word += c;
+      ++i;
+    }
+    words.push_back(word);
+  }
+  return lines;
+}
+
+TEST(WordScanner, LongWordsAreCutAsByteByByte) {
+  // Words up to 100 bytes, so that word ends fall at every offset of the 32-byte blocks,
+  // with stray ';', CR and LF inside the blocks.
+  std::mt19937 random(54321);
+  const char rare[] = {';', ' ', '\r', '\n', '\xF0', '\0'};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int words = 1 + static_cast<int>(random() % 6);
+    for (int w = 0; w < words; ++w) {
+      const int length = static_cast<int>(random() % 101);
+      for (int i = 0; i < length; ++i) {
+        text += random() % 16 == 0 ? rare[random() % std::size(rare)]
+                                   : static_cast<char>('a' + random() % 26);
+      }
+      text += random() % 4 == 0 ? "\n" : "; ";
+    }
+    EXPECT_EQ(cutLines(text, false), cutLinesByteByByte(text)) << "text: " << text;
+  }
+}
+
+TEST(WordScanner, BlockMasksFlagExactlySemicolonCrAndLf) {
+  std::mt19937 random(777);
+  const char likely[] = {';', '\r', '\n', ' ', ':', '<', '\x0B', '\x0C', '\x8D', '\x8A', '\xBB'};
+  for (int round = 0; round < 5000; ++round) {
+    char block[kBlockSize];
+    std::uint32_t expected = 0;
+    for (int i = 0; i < kBlockSize; ++i) {
+      block[i] = random() % 2 == 0 ? likely[random() % std::size(likely)]
+                                   : static_cast<char>(random() % 256);
+      if (block[i] == ';' || block[i] == '\r' || block[i] == '\n') expected |= 1u << i;
+    }
+    EXPECT_EQ(wordEndCandidates(block), expected) << round;
+    EXPECT_EQ(wordEndCandidatesPortable(block), expected) << round;
+  }
+}
+
 TEST(WordScanner, IsSkippedWordOnlyForEmptyAndOneSpace) {
   EXPECT_TRUE(isSkippedWord(""));
   EXPECT_TRUE(isSkippedWord(" "));
@@ -85,7 +214,7 @@ TEST(WordScanner, IsSkippedWordOnlyForEmptyAndOneSpace) {
 }
 
 TEST(WordScanner, HashDependsOnEveryByteAndTheLength) {
-  const std::string base(40, 'x');
+  const std::string base(100, 'x');  // three whole blocks of four lanes, and a tail
   const std::uint64_t baseHash = nameHash(base);
   for (std::size_t i = 0; i < base.size(); ++i) {
     std::string changed = base;

@@ -1,0 +1,213 @@
+#!/usr/bin/env python3
+"""Benchmark of tagtree against `wc -l`, which stands in for reading the file once.
+
+Generates each input in a temporary directory, runs tagtree and `wc -l files.in` there
+alternately (one warm-up each, then --runs timed runs each, ten times as many for inputs
+under 1 MiB, whose runs last about a millisecond), and prints a Markdown table:
+the input, its size, the median wall time of each program, the median of the pairwise
+ratios tagtree/wc, and tagtree's peak resident set size next to the file size.
+
+Usage: bench/run.py [--binary PATH] [--runs N] [--only NAME,...]
+Without --binary it builds the release preset and measures build/release/tagtree.
+Only the standard library is used; times come from the wall clock around each child
+and the peak RSS from GNU time (`/usr/bin/time -f %M`, Debian package "time") in one
+more run: a child spawned straight from Python would inherit Python's own peak RSS
+across exec.
+"""
+
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+KIB = 1024
+MIB = 1024 * 1024
+CHUNK = 8 * MIB  # generators write in pieces of about this size
+GNU_TIME = "/usr/bin/time"
+
+
+def write_typical(f, scale):
+    """50 lines of 1 to 8 tags from a vocabulary of 100, Zipf-like frequencies."""
+    del scale  # the capacities leave no room to grow it
+    rng = random.Random(7)
+    vocabulary = [f"tag{k:02d}" for k in range(100)]
+    weights = [1.0 / (k + 1) for k in range(100)]
+    for _ in range(50):
+        wanted = rng.randint(1, 8)
+        line = []
+        while len(line) < wanted:
+            tag = rng.choices(vocabulary, weights)[0]
+            if tag not in line:
+                line.append(tag)
+        f.write(("; ".join(line) + "\n").encode())
+
+
+def write_long_names(f, scale):
+    """100 tags of 32 KiB * scale that differ only in their last 4 bytes, 50 lines of 50
+    tags. Tag 0 is on every line and every other tag has it as its only parent, so the
+    listing repeats the long parent name before each of 99 children."""
+    prefix = b"n" * (32 * KIB * scale - 4)
+    names = [prefix + f"{k:04d}".encode() for k in range(100)]
+    for j in range(50):
+        line = [names[0]] + [names[(j * 49 + k) % 99 + 1] for k in range(49)]
+        f.write(b"; ".join(line) + b"\n")
+
+
+def write_skipped_words(f, scale):
+    """50 lines, each a few real tags around a million empty words ("; ; ; ...")."""
+    run = b"; " * (1_000_000 * scale)
+    for j in range(50):
+        f.write(f"photo{j % 5}; year{j % 10}; ".encode())
+        f.write(run)
+        f.write(f"place{j % 3}; camera\n".encode())
+
+
+def write_repeats(f, scale):
+    """One line repeating one short tag 20 million times; it ends in the 180 failure."""
+    piece = b"a; " * (CHUNK // 3)
+    left = 20_000_000 * scale
+    while left > 0:
+        count = min(left, CHUNK // 3)
+        f.write(piece if count == CHUNK // 3 else b"a; " * count)
+        left -= count
+    f.write(b"\n")
+
+
+# (name, generator, scale); the doubled inputs show how time and memory grow.
+INPUTS = [
+    ("typical", write_typical, 1),
+    ("long names", write_long_names, 1),
+    ("long names x2", write_long_names, 2),
+    ("skipped words", write_skipped_words, 1),
+    ("skipped words x2", write_skipped_words, 2),
+    ("repeats", write_repeats, 1),
+    ("repeats x2", write_repeats, 2),
+]
+
+
+def run_once(argv, cwd):
+    """Runs argv in cwd with stdout to /dev/null; returns the wall time in seconds."""
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    try:
+        start = time.perf_counter()
+        pid = os.posix_spawn(
+            argv[0],
+            argv,
+            os.environ,
+            file_actions=[(os.POSIX_SPAWN_DUP2, devnull, 1)],
+        )
+        _, status = os.waitpid(pid, 0)
+        elapsed = time.perf_counter() - start
+    finally:
+        os.close(devnull)
+    code = os.waitstatus_to_exitcode(status)
+    if code < 0:
+        sys.exit(f"{argv[0]} died of signal {-code} in {cwd}")
+    return elapsed
+
+
+def peak_rss_kib(argv, cwd):
+    """Runs argv once under GNU time; returns its peak RSS in KiB."""
+    with tempfile.NamedTemporaryFile("r") as report:
+        subprocess.run([GNU_TIME, "-f", "%M", "-o", report.name] + argv, cwd=cwd,
+                       stdout=subprocess.DEVNULL, check=False)
+        return int(report.read().split()[-1])
+
+
+def measure(tagtree, wc, directory, runs):
+    """Runs tagtree and wc alternately; returns the medians, the median ratio and the
+    peak RSS of tagtree in KiB."""
+    cwd = os.getcwd()
+    os.chdir(directory)
+    try:
+        run_once([tagtree], directory)  # warm-up, also brings the file into the page cache
+        run_once([wc, "-l", "files.in"], directory)
+        tag_times, wc_times, ratios = [], [], []
+        for _ in range(runs):
+            t = run_once([tagtree], directory)
+            w = run_once([wc, "-l", "files.in"], directory)
+            tag_times.append(t)
+            wc_times.append(w)
+            ratios.append(t / w)
+        rss = peak_rss_kib([tagtree], directory)
+    finally:
+        os.chdir(cwd)
+    medians = (statistics.median(times) for times in (tag_times, wc_times, ratios))
+    return (*medians, rss)
+
+
+def human_size(size):
+    if size >= MIB:
+        return f"{size / MIB:.1f} MiB"
+    if size >= KIB:
+        return f"{size / KIB:.1f} KiB"
+    return f"{size} B"
+
+
+def human_time(seconds):
+    return f"{seconds * 1000:.1f} ms" if seconds < 10 else f"{seconds:.2f} s"
+
+
+def build_release(source):
+    subprocess.run(["cmake", "--workflow", "--preset", "release"], cwd=source, check=True,
+                   stdout=subprocess.DEVNULL)
+    return os.path.join(source, "build", "release", "tagtree")
+
+
+def machine_line():
+    model = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as cpuinfo:
+            for line in cpuinfo:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    return f"{os.cpu_count()} CPUs ({model})"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--binary", help="tagtree to measure (default: build the release preset)")
+    parser.add_argument("--runs", type=int, default=7, help="timed runs of each program")
+    parser.add_argument("--only", help="comma-separated input names to run")
+    args = parser.parse_args()
+
+    source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    tagtree = os.path.abspath(args.binary) if args.binary else build_release(source)
+    wc = shutil.which("wc")
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit(f"{GNU_TIME} is missing: apt-get install -y time")
+    inputs = INPUTS
+    if args.only:
+        wanted = {name.strip() for name in args.only.split(",")}
+        inputs = [entry for entry in INPUTS if entry[0] in wanted]
+
+    print(f"Machine: {machine_line()}; {args.runs} runs each after a warm-up.\n")
+    print("| input | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS | size + 16 MiB |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
+    with tempfile.TemporaryDirectory(prefix="tagtree-bench-") as root:
+        for name, generate, scale in inputs:
+            directory = os.path.join(root, name.replace(" ", "-"))
+            os.mkdir(directory)
+            path = os.path.join(directory, "files.in")
+            with open(path, "wb") as f:
+                generate(f, scale)
+            size = os.path.getsize(path)
+            # A run on a small input lasts about a millisecond: take more of them.
+            runs = args.runs if size >= MIB else 10 * args.runs
+            tag_time, wc_time, ratio, rss = measure(tagtree, wc, directory, runs)
+            print(f"| {name} | {human_size(size)} | {human_time(tag_time)} | "
+                  f"{human_time(wc_time)} | {ratio:.2f} | {human_size(rss * KIB)} | "
+                  f"{human_size(size + 16 * MIB)} |", flush=True)
+            shutil.rmtree(directory)  # keep at most one input on disk
+
+
+if __name__ == "__main__":
+    main()
