@@ -52,11 +52,12 @@ struct TagGroup {
     ++tagCount;
   }
 
-  // The first filled slot whose name equals the name of `tag`.
+  // The first filled slot whose name equals the name of `tag`. The filled slots are
+  // the first tagCount ones.
   Tag* hasTag(const Tag* tag) const {
     if (tag == nullptr) return nullptr;
-    for (Tag* slot : tags) {
-      if (slot != nullptr && sameName(slot->name, tag->name)) return slot;
+    for (int slot = 0; slot < tagCount; ++slot) {
+      if (sameName(tags[slot]->name, tag->name)) return tags[slot];
     }
     return nullptr;
   }
