@@ -1,0 +1,90 @@
+// libFuzzer target: runs the whole job in memory on the fuzzer's bytes and aborts when
+// the tool and the literal model disagree on the output or the exit status.
+//
+// The capacity limits (100 tags, 50 lines, 50 tags in a group) need inputs of hundreds
+// of structured bytes, which random mutation rarely builds. So an input that starts
+// with kExpandMarker is, besides being run as it is, expanded by a small repetition
+// language and run again:
+//
+//   body     := record*
+//   record   := count-byte template      (the template runs up to a 0x01 byte or the end)
+//
+// Each record writes its template count-byte times; inside the template, a 0x02 byte
+// stands for the repetition's index in decimal. So "\x65" "t\x02; " gives 101 distinct
+// tags, and "\x33" "a\n" gives 51 lines.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "frame/frame.h"
+#include "literal_model.h"
+
+namespace {
+
+constexpr std::string_view kExpandMarker = "\xFE\xFE";
+constexpr char kEndOfTemplate = '\x01';
+constexpr char kIndex = '\x02';
+// Expansion stops growing here, which keeps every run fast.
+constexpr std::size_t kMaxExpandedSize = 64 * 1024;
+
+std::string expand(std::string_view body) {
+  std::string text;
+  std::size_t pos = 0;
+  while (pos < body.size() && text.size() < kMaxExpandedSize) {
+    const auto count = static_cast<unsigned char>(body[pos++]);
+    std::size_t end = body.find(kEndOfTemplate, pos);
+    if (end == std::string_view::npos) end = body.size();
+    const std::string_view pattern = body.substr(pos, end - pos);
+    pos = end + 1;
+    for (unsigned index = 0; index < count && text.size() < kMaxExpandedSize; ++index) {
+      for (const char c : pattern) {
+        if (c == kIndex) {
+          text += std::to_string(index);
+        } else {
+          text += c;
+        }
+      }
+    }
+  }
+  return text;
+}
+
+void printEscaped(const char* label, std::string_view bytes) {
+  std::fprintf(stderr, "%s (%zu bytes): \"", label, bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\' && byte != '"') {
+      std::fputc(byte, stderr);
+    } else {
+      std::fprintf(stderr, "\\x%02X", byte);
+    }
+  }
+  std::fprintf(stderr, "\"\n");
+}
+
+void compareWithModel(std::string_view input) {
+  tagtree::StringSink sink;
+  const int status = tagtree::runOnText(input, sink);
+  const tagtree::reference::ModelResult expected = tagtree::reference::runLiteralModel(input);
+  if (sink.text() == expected.output && status == expected.status) return;
+  std::fprintf(stderr, "tagtree and the literal model disagree\n");
+  printEscaped("input", input);
+  printEscaped("tagtree", sink.text());
+  std::fprintf(stderr, "tagtree status: %d\n", status);
+  printEscaped("model", expected.output);
+  std::fprintf(stderr, "model status: %d\n", expected.status);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  compareWithModel(input);
+  if (input.starts_with(kExpandMarker)) {
+    compareWithModel(expand(input.substr(kExpandMarker.size())));
+  }
+  return 0;
+}

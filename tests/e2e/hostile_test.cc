@@ -1,0 +1,157 @@
+// End-to-end tests under hostile conditions: memory running out, standard output that
+// cannot take the listing, names of megabytes, lines of a million words, and the odd
+// bytes that exported or damaged files carry. Big inputs are generated here.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "run_tagtree.h"
+
+namespace tagtree::e2e {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr std::size_t kMiB = 1024 * 1024;
+
+std::string repeated(const std::string& piece, std::size_t times) {
+  std::string text;
+  text.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// A name of about `size` bytes mixing ASCII with 2-, 3- and 4-byte characters.
+std::string longName(std::size_t size) {
+  return repeated("tag-\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80;", size / 14);
+}
+
+void expectRun(const WorkDir& dir, const std::string& out, int status,
+               const RunOptions& options = {}) {
+  const RunResult result = dir.run(options);
+  EXPECT_EQ(result.out.size(), out.size());
+  EXPECT_TRUE(result.out == out) << "first bytes: " << result.out.substr(0, 80);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.status, status);
+  EXPECT_EQ(result.signal, 0);
+}
+
+struct Case {
+  const char* what;
+  std::string input;
+  std::string out;
+  int status;
+};
+
+void expectCases(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir;
+    dir.write("files.in", c.input);
+    expectRun(dir, c.out, c.status);
+  }
+}
+
+// Running out of memory needs a lowered address-space limit, which a tool built with
+// AddressSanitizer cannot start under: its shadow memory alone is far larger.
+class MemoryExhaustion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifdef TAGTREE_SANITIZED
+    GTEST_SKIP() << "the sanitized tool reserves more address space than the limit";
+#endif
+    options_.addressSpaceLimit = 64 * kMiB;
+  }
+  RunOptions options_;
+};
+
+TEST_F(MemoryExhaustion, SmallInputStillRunsUnderTheLimit) {
+  WorkDir dir;
+  dir.write("files.in", "a; b\na\n");
+  expectRun(dir, "/a\n/a/b\n", 0, options_);
+}
+
+TEST_F(MemoryExhaustion, FileLargerThanTheLimitReportsOutOfMemory) {
+  WorkDir dir;
+  // Sparse: its size is 100 MiB, yet it takes no disk.
+  const int fd = ::open((dir.path() + "/files.in").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 100 * kMiB), 0);
+  ::close(fd);
+  expectRun(dir, "Error: Out of memory\n", 1, options_);
+}
+
+TEST_F(MemoryExhaustion, StreamLargerThanTheLimitReportsOutOfMemory) {
+  // A pipe has no size, so the buffer grows as the bytes come until memory runs out.
+  WorkDir dir;
+  ASSERT_EQ(::symlink("/dev/stdin", (dir.path() + "/files.in").c_str()), 0);
+  options_.stdinBytes = repeated("tag; other\n", 100 * kMiB / 11);
+  expectRun(dir, "Error: Out of memory\n", 1, options_);
+}
+
+TEST(HostileOutput, ListingLargerThanTheBufferOnAFullDevice) {
+  // The listing fails while it is written, not only at the final flush.
+  WorkDir dir;
+  const std::string name = longName(kMiB);
+  dir.write("files.in", "P; " + name + "\nP\n");
+  for (const StdoutMode mode : {StdoutMode::kDevFull, StdoutMode::kClosed}) {
+    RunOptions options;
+    options.stdoutMode = mode;
+    const RunResult result = dir.run(options);
+    EXPECT_EQ(result.err, mode == StdoutMode::kDevFull
+                              ? "Error: standard output: No space left on device\n"
+                              : "Error: standard output: Bad file descriptor\n");
+    EXPECT_EQ(result.status, 1);
+  }
+}
+
+TEST(HostileInput, HugeNamesArePrintedUnchanged) {
+  const std::string name = longName(5 * kMiB);
+  const std::string twinA = repeated("n", 3 * kMiB) + "A";
+  const std::string twinB = repeated("n", 3 * kMiB) + "B";
+  expectCases({
+      {"several megabytes", "P; " + name + "\nP\n", "/P\n/P/" + name + "\n", 0},
+      {"names alike but for the last byte", twinA + "; " + twinB + "\n" + twinA + "\n",
+       "/" + twinA + "\n/" + twinA + "/" + twinB + "\n", 0},
+      {"bad byte at the very end", name + "\xFF\n", "/" + name + "Error: 4invalid UTF-8 sequence\n",
+       1},
+      {"a megabyte of NUL bytes", std::string(kMiB, '\0'), "/" + std::string(kMiB, '\0') + "\n", 0},
+  });
+}
+
+TEST(HostileInput, LinesOfAMillionWords) {
+  const std::size_t million = 1000000;
+  expectCases({
+      {"empty words", "a" + repeated("; ", million) + "b\na\n", "/a\n/a/b\n", 0},
+      {"one-space words", "a; " + repeated(" ; ", million) + "b\na\n", "/a\n/a/b\n", 0},
+      {"one tag repeated", repeated("a; ", million) + "a\n",
+       "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"a million empty lines", std::string(million, '\n'), "Error: ArrayBoundsError corvane(56)\n",
+       1},
+  });
+}
+
+TEST(HostileInput, OddBytesAndLineEndings) {
+  expectCases({
+      {"NUL bytes inside names", "a\0b; c\0\na\0b\n"s, "/a\0b\n/a\0b/c\0\n"s, 0},
+      {"byte-order mark joins the first name", "\xEF\xBB\xBFx; y\ny\nz; y\n",
+       "/y\n/y/\xEF\xBB\xBFx\n/y/z\n", 0},
+      {"UTF-16 byte-order mark is not UTF-8",
+       "\xFF\xFE"
+       "a\0\n",
+       "/Error: 4invalid UTF-8 sequence\n", 1},
+      {"CR without LF ends lines", "x; y\ry\rz; y", "/y\n/y/x\n/y/z\n", 0},
+      {"50 lines ended by CR", repeated("a\r", 50), "/a\n", 0},
+      {"51st line after CRs", repeated("a\r", 50) + "\r", "Error: ArrayBoundsError corvane(56)\n",
+       1},
+      {"LF then CR is two line ends", repeated("a\n\r", 25), "/a\n", 0},
+      {"LF then CR past 50 lines", repeated("a\n\r", 26), "Error: ArrayBoundsError corvane(56)\n",
+       1},
+  });
+}
+
+}  // namespace
+}  // namespace tagtree::e2e

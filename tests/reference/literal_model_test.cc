@@ -1,0 +1,278 @@
+// Checks the literal model against worked examples, then the tool against the literal
+// model on thousands of generated inputs: small vocabularies, every line ending, runs of
+// separators, odd bytes in names, and inputs shaped to hit each capacity limit.
+#include "literal_model.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+
+namespace tagtree::reference {
+namespace {
+
+std::string escaped(const std::string& bytes) {
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      text += c;
+    } else {
+      static const char kHex[] = "0123456789ABCDEF";
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xF];
+    }
+  }
+  return text;
+}
+
+std::string lines(const std::string& line, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += line + "\n";
+  return text;
+}
+
+std::string numberedTags(int count, const char* prefix = "t") {
+  std::string line;
+  for (int i = 0; i < count; ++i) line += (i > 0 ? "; " : "") + (prefix + std::to_string(i));
+  return line;
+}
+
+TEST(LiteralModel, FollowsTheWorkedExamples) {
+  struct Case {
+    const char* what;
+    std::string input;
+    std::string output;
+    int status;
+  };
+  const Case cases[] = {
+      {"empty input", "", "", 0},
+      {"worked example", "x; y\ny\nz; y\n", "/y\n/y/x\n/y/z\n", 0},
+      {"mutual children vanish", "a; b\n", "", 0},
+      {"counts 2 and 1", "a; b\na\n", "/a\n/a/b\n", 0},
+      {"equal counts of 3", "x; y\nx; y\nx; y\n", "/x\n/y\n", 0},
+      {"grandchild hidden", "a; b\nb; c\na\na\n", "/a\n/a/b\n", 0},
+      {"two parents hide a child", "p; c\np\np\nq; c\nq\nq\n", "/p\n/q\n", 0},
+      {"CR, CR LF and LF alike", "a; b\ra\r\nc", "/a\n/a/b\n/c\n", 0},
+      {"empty and one-space words skipped", "a; ; b;  ; \na\n", "/a\n/a/b\n", 0},
+      {"two spaces make a tag", "  ; a\n  \n", "/  \n/  /a\n", 0},
+      {"semicolon without space stays", "a;b\n", "/a;b\n", 0},
+      {"top-level blocks in first-occurrence order", "k; m\nb; c\nb\nk\n", "/k\n/k/m\n/b\n/b/c\n",
+       0},
+      {"multi-byte names", "\xC3\xA9; \xF0\x9F\x98\x80\n\xC3\xA9\n",
+       "/\xC3\xA9\n/\xC3\xA9/\xF0\x9F\x98\x80\n", 0},
+      {"bad byte cuts the line",
+       "ab\xFF"
+       "c\n",
+       "/abError: 4invalid UTF-8 sequence\n", 1},
+      {"overlong", "ok\nx\xC0\xAF\n", "/ok\n/xError: 4invalid UTF-8 sequence\n", 1},
+      {"surrogate", "\xED\xA0\x80\n", "/Error: 4invalid UTF-8 sequence\n", 1},
+      {"above U+10FFFF", "a\xF4\x90\x80\x80\n", "/aError: 4invalid UTF-8 sequence\n", 1},
+      {"cut short", "ab\xE2\x82\n", "/abError: 4invalid UTF-8 sequence\n", 1},
+      {"bad child after good parent", "p; c\xFF\np\n", "/p\n/p/cError: 4invalid UTF-8 sequence\n",
+       1},
+      {"bad name never printed", "a; b\xFF\n", "", 0},
+      {"100 tags", numberedTags(50) + "\n" + numberedTags(50, "u") + "\n", "", 0},
+      {"101 tags", numberedTags(50) + "\n" + numberedTags(51, "u") + "\n",
+       "Error: ArrayBoundsError corvane(41)\n", 1},
+      {"50 lines", lines("a", 50), "/a\n", 0},
+      {"51 lines", lines("a", 50) + "\r", "Error: ArrayBoundsError corvane(56)\n", 1},
+      {"51 words in a line", numberedTags(51), "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"41 before 180", numberedTags(50) + "\n" + numberedTags(51, "u") + "; t0",
+       "Error: ArrayBoundsError corvane(41)\n", 1},
+      {"180 before 56", lines("a", 50) + numberedTags(51), "Error: ArrayBoundsError corvane(180)\n",
+       1},
+      {"51 children", "p; p; " + numberedTags(48) + "\np; p; t48; t49; t50\n",
+       "Error: ArrayBoundsError corvane(180)\n", 1},
+  };
+  for (const Case& c : cases) {
+    const ModelResult result = runLiteralModel(c.input);
+    EXPECT_EQ(result.output, c.output) << c.what;
+    EXPECT_EQ(result.status, c.status) << c.what;
+  }
+}
+
+TEST(LiteralModel, MatchesTheBundledExamples) {
+  namespace fs = std::filesystem;
+  int checked = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(TAGTREE_SOURCE_DIR "/examples")) {
+    std::ifstream in(entry.path() / "files.in", std::ios::binary);
+    std::ifstream expected(entry.path() / "expected.out", std::ios::binary);
+    std::ostringstream input, output;
+    input << in.rdbuf();
+    output << expected.rdbuf();
+    EXPECT_EQ(runLiteralModel(input.str()).output, output.str()) << entry.path();
+    ++checked;
+  }
+  EXPECT_GT(checked, 0);
+}
+
+// Builds random inputs of several shapes, each aimed at a different part of the rules.
+class InputGenerator {
+ public:
+  enum Shape { kSmall, kManyTags, kManyLines, kLongLine, kManyChildren, kByteSoup, kShapes };
+
+  explicit InputGenerator(unsigned seed) : random_(seed) {}
+
+  std::string make(Shape shape) {
+    switch (shape) {
+      case kSmall:
+        return text(vocabulary(pick(1, 8)), pick(0, 8), 0, 6);
+      case kManyTags:
+        return text(numbered(pick(95, 110)), pick(2, 12), 20, 45);
+      case kManyLines:
+        return text(vocabulary(pick(1, 4)), pick(46, 54), 0, 3);
+      case kLongLine:
+        return text(vocabulary(pick(1, 10)), pick(1, 3), 44, 56);
+      case kManyChildren:
+        return manyChildren();
+      default:
+        return byteSoup();
+    }
+  }
+
+ private:
+  int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+  bool chance(int percent) { return pick(1, 100) <= percent; }
+
+  // Names built from pieces that matter: separators' bytes, formats, NUL, and UTF-8
+  // both good and bad. Bad pieces are rare, so most runs get to the listing.
+  std::vector<std::string> vocabulary(int size) {
+    static const std::vector<std::string> kGood = {"a",
+                                                   "b",
+                                                   "c",
+                                                   "ab",
+                                                   "x y",
+                                                   "a;b",
+                                                   ";",
+                                                   "  ",
+                                                   "%s",
+                                                   "/",
+                                                   "%n",
+                                                   "\t",
+                                                   "Z",
+                                                   std::string(1, '\0'),
+                                                   "\xC3\xA9",
+                                                   "\xE2\x82\xAC",
+                                                   "\xF0\x9F\x98\x80",
+                                                   "\xEF\xBB\xBF",
+                                                   "\xF4\x8F\xBF\xBF"};
+    static const std::vector<std::string> kBad = {
+        "\xFF", "\x80", "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\xF8"};
+    std::vector<std::string> names;
+    for (int i = 0; i < size; ++i) {
+      std::string name;
+      for (int pieces = pick(1, 3); pieces > 0; --pieces) {
+        name += chance(4) ? kBad[pick(0, static_cast<int>(kBad.size()) - 1)]
+                          : kGood[pick(0, static_cast<int>(kGood.size()) - 1)];
+      }
+      names.push_back(name);
+    }
+    return names;
+  }
+
+  std::vector<std::string> numbered(int size) {
+    std::vector<std::string> names;
+    for (int i = 0; i < size; ++i) names.push_back("t" + std::to_string(i));
+    return names;
+  }
+
+  std::string terminator() {
+    static const char* const kEnds[] = {"\n", "\r", "\r\n"};
+    return kEnds[pick(0, 2)];
+  }
+
+  // `lineCount` lines of `minWords` to `maxWords` words each, drawn from `names`, with
+  // the occasional empty word, one-space word and empty line.
+  std::string text(const std::vector<std::string>& names, int lineCount, int minWords,
+                   int maxWords) {
+    std::string result;
+    for (int line = 0; line < lineCount; ++line) {
+      if (line > 0) result += terminator();
+      if (chance(10)) continue;  // an empty line
+      const int words = pick(minWords, maxWords);
+      for (int word = 0; word < words; ++word) {
+        if (word > 0) result += "; ";
+        if (chance(5)) {
+          result += chance(50) ? "" : " ";
+        } else {
+          result += names[pick(0, static_cast<int>(names.size()) - 1)];
+        }
+      }
+      if (chance(5)) result += "; ";
+    }
+    if (lineCount > 0 && chance(70)) result += terminator();
+    return result;
+  }
+
+  // One frequent parent and close to 50 rare children spread over a few lines.
+  std::string manyChildren() {
+    const int children = pick(46, 54);
+    const int perLine = pick(20, 48);
+    std::string result;
+    for (int child = 0; child < children; child += perLine) {
+      result += "p; p";
+      for (int i = child; i < std::min(children, child + perLine); ++i) {
+        result += "; c" + std::to_string(i);
+      }
+      result += terminator();
+    }
+    return result;
+  }
+
+  std::string byteSoup() {
+    static const char kBytes[] = {'a',    'b',    ';',    ' ',    ' ',    ';',    '\r',
+                                  '\n',   '\0',   '/',    '%',    's',    '\xFF', '\xC3',
+                                  '\xA9', '\xE2', '\x82', '\xAC', '\xF0', '\x9F', '\xED',
+                                  '\xA0', '\xC0', '\x80', '\xEF', '\xBB'};
+    std::string result;
+    for (int i = pick(0, 80); i > 0; --i) {
+      result += kBytes[pick(0, static_cast<int>(sizeof kBytes) - 1)];
+    }
+    return result;
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(LiteralModel, AgreesWithTheToolOnGeneratedInputs) {
+  InputGenerator generator(20261208);
+  std::map<std::string, int> outcomes;  // error message, or "" for success
+  int children180 = 0;
+  for (int round = 0; round < 600; ++round) {
+    for (int shape = 0; shape < InputGenerator::kShapes; ++shape) {
+      const std::string input = generator.make(static_cast<InputGenerator::Shape>(shape));
+      const ModelResult expected = runLiteralModel(input);
+      StringSink sink;
+      const int status = runOnText(input, sink);
+      ASSERT_EQ(sink.text(), expected.output) << "input: " << escaped(input);
+      ASSERT_EQ(status, expected.status) << "input: " << escaped(input);
+
+      const std::size_t error = expected.output.find("Error: ");
+      const std::string outcome = error == std::string::npos ? "" : expected.output.substr(error);
+      ++outcomes[outcome];
+      if (shape == InputGenerator::kManyChildren &&
+          outcome == "Error: ArrayBoundsError corvane(180)\n") {
+        ++children180;
+      }
+    }
+  }
+  // Every way a run can end was reached, so the agreement above covers each of them.
+  for (const char* outcome :
+       {"", "Error: ArrayBoundsError corvane(41)\n", "Error: ArrayBoundsError corvane(56)\n",
+        "Error: ArrayBoundsError corvane(180)\n", "Error: 4invalid UTF-8 sequence\n"}) {
+    EXPECT_GE(outcomes[outcome], 20) << escaped(outcome);
+  }
+  EXPECT_GE(children180, 20);
+}
+
+}  // namespace
+}  // namespace tagtree::reference
