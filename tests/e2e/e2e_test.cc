@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -189,6 +190,16 @@ TEST(Output, FailedWritesAreReportedOnStandardError) {
   result = missing.run(full);
   EXPECT_EQ(result.err, "Error: standard output: No space left on device\n");
   EXPECT_EQ(result.status, 1);
+}
+
+TEST(Output, PipeWithoutReaderEndsTheRunBySigpipe) {
+  WorkDir dir;
+  dir.write("files.in", "a\n");
+  RunOptions options;
+  options.stdoutMode = StdoutMode::kReaderGone;
+  const RunResult result = dir.run(options);
+  EXPECT_EQ(result.signal, SIGPIPE);
+  EXPECT_EQ(result.err, "");
 }
 
 TEST(Output, BadUtf8EndsTheLineWithTheErrorLine) {

@@ -59,7 +59,13 @@ RunResult WorkDir::run(const RunOptions& options) const {
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(err, STDERR_FILENO);
     ::close(err);
-    if (options.stdoutMode == StdoutMode::kClosed) {
+    if (options.stdoutMode == StdoutMode::kReaderGone) {
+      int output[2];
+      if (::pipe(output) != 0) ::_exit(126);
+      ::close(output[0]);
+      ::dup2(output[1], STDOUT_FILENO);
+      ::close(output[1]);
+    } else if (options.stdoutMode == StdoutMode::kClosed) {
       ::close(STDOUT_FILENO);
     } else {
       const int out = options.stdoutMode == StdoutMode::kDevFull

@@ -8,7 +8,8 @@
 
 namespace tagtree::e2e {
 
-enum class StdoutMode { kCaptured, kDevFull, kClosed };
+// kReaderGone: a pipe whose read end is already closed.
+enum class StdoutMode { kCaptured, kDevFull, kClosed, kReaderGone };
 
 struct RunOptions {
   std::vector<std::string> arguments;
