@@ -64,8 +64,6 @@ class ByteBuffer {
   ByteBuffer& operator=(const ByteBuffer&) = delete;
   ~ByteBuffer() { std::free(data_); }
 
-  char* data() { return data_; }
-  std::size_t size() const { return size_; }
   std::size_t spare() const { return capacity_ - size_; }
   char* end() { return data_ + size_; }
   void grow(std::size_t bytes) { size_ += bytes; }

@@ -22,8 +22,7 @@ class Tag {
   // Occurrences of the name as a word in the whole input. 64 bits, so that no input
   // (a line may repeat one tag billions of times) can overflow it.
   std::uint64_t count() const { return count_; }
-  // Adds one occurrence, or `n` of them.
-  void addOccurrence() { ++count_; }
+  // Adds `n` occurrences.
   void addOccurrences(std::uint64_t n) { count_ += n; }
 
   // Returns the name: the text the listing prints for this tag.

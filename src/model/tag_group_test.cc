@@ -13,7 +13,7 @@ namespace {
 TEST(Tag, StartsWithCountOne) {
   Tag tag("a");
   EXPECT_EQ(tag.count(), 1u);
-  tag.addOccurrence();
+  tag.addOccurrences(1);
   EXPECT_EQ(tag.count(), 2u);
   EXPECT_EQ(tag.toString(), "a");
 }

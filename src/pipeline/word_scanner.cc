@@ -50,8 +50,8 @@ std::uint64_t bytesEqual(std::uint64_t chunk, unsigned char byte) {
 
 // A multiply-rotate hash over 8-byte chunks in four lanes (chunk i into lane i % 4),
 // finished with the length. Every byte counts, so names alike at both ends still
-// differ; each step is a bijection, so two different words under 8 bytes never share
-// a hash.
+// differ; each step is a bijection, so two different words of one length under 8 bytes
+// never share a hash.
 class NameHasher {
  public:
   // Mixes the next chunk into its lane.
@@ -99,9 +99,11 @@ bool endsWordAt(const char* p, const char* end) {
 }
 
 // Builds the result for a word from `begin` that ends at `stop` (a terminator, a
-// separator or the end of the text); `chunk` is where the last partial chunk starts.
+// separator or the end of the text); `chunk` is the first byte not yet mixed into
+// `hasher`, at most a block before `stop`.
 ScannedWord finishWord(const char* begin, const char* chunk, const char* stop, const char* end,
                        NameHasher& hasher) {
+  for (; stop - chunk >= 8; chunk += 8) hasher.mix(load8(chunk));
   const std::size_t length = static_cast<std::size_t>(stop - begin);
   const std::uint64_t hash =
       hasher.finish(loadPartial(chunk, static_cast<std::size_t>(stop - chunk), end), length);
@@ -159,19 +161,14 @@ ScannedWord scanWord(const char* begin, const char* end) {
     for (std::uint32_t candidates = wordEndCandidates(chunk); candidates != 0;
          candidates &= candidates - 1) {
       const char* const p = chunk + std::countr_zero(candidates);
-      if (!endsWordAt(p, end)) continue;
-      for (; p - chunk >= 8; chunk += 8) hasher.mix(load8(chunk));
-      return finishWord(begin, chunk, p, end, hasher);
+      if (endsWordAt(p, end)) return finishWord(begin, chunk, p, end, hasher);
     }
     hasher.mix4(chunk);
     chunk += kBlockSize;
   }
   for (const char* p = chunk; p < end; ++p) {
-    if (!endsWordAt(p, end)) continue;
-    for (; p - chunk >= 8; chunk += 8) hasher.mix(load8(chunk));
-    return finishWord(begin, chunk, p, end, hasher);
+    if (endsWordAt(p, end)) return finishWord(begin, chunk, p, end, hasher);
   }
-  for (; end - chunk >= 8; chunk += 8) hasher.mix(load8(chunk));
   return finishWord(begin, chunk, end, end, hasher);
 }
 
