@@ -7,9 +7,14 @@
 #include <vector>
 
 #include "frame/failure.h"
+#include "tag_text.h"
 
 namespace tagtree {
 namespace {
+
+using tag_text::numberedTags;
+using tag_text::repeatedLines;
+using tag_text::repeatedTag;
 
 struct TagCount {
   std::string name;
@@ -50,12 +55,6 @@ std::string joinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   return text;
-}
-
-std::string distinctTags(int first, int count) {
-  std::string line;
-  for (int i = first; i < first + count; ++i) line += (i > first ? "; t" : "t") + std::to_string(i);
-  return line;
 }
 
 TEST(Grouping, CountsTagsAndGroupsLines) {
@@ -111,17 +110,6 @@ TEST(Grouping, RecordsTheLinesOfEachTag) {
   EXPECT_EQ(grouping.lineSets[1], 0b0101u);
 }
 
-// Returns one line holding `word` `times` times.
-std::string repeated(const std::string& word, int times) {
-  std::string line = word;
-  for (int i = 1; i < times; ++i) line += "; " + word;
-  return line;
-}
-
-std::string repeatedLines(const std::string& line, int times) {
-  return joinLines(std::vector<std::string>(times, line));
-}
-
 TEST(Grouping, CapacitiesAndTheirOrder) {
   const std::string fiftyLines = repeatedLines("a", 50);
   struct Case {
@@ -130,42 +118,43 @@ TEST(Grouping, CapacitiesAndTheirOrder) {
     std::string failure;
   };
   const Case cases[] = {
-      {"100 distinct tags", joinLines({distinctTags(0, 50), distinctTags(50, 50)}), ""},
-      {"101 distinct tags", joinLines({distinctTags(0, 50), distinctTags(50, 50), "t100"}),
+      {"100 distinct tags", joinLines({numberedTags(0, 50), numberedTags(50, 50)}), ""},
+      {"101 distinct tags", joinLines({numberedTags(0, 50), numberedTags(50, 50), "t100"}),
        "ArrayBoundsError corvane(41)"},
       {"50 lines", fiftyLines, ""},
       {"50 lines, no final LF", fiftyLines.substr(0, fiftyLines.size() - 1), ""},
       {"50 lines ending CR LF", repeatedLines("a\r", 50), ""},
       {"51st line, empty", fiftyLines + "\n", "ArrayBoundsError corvane(56)"},
       {"51st line without terminator", fiftyLines + "a", "ArrayBoundsError corvane(56)"},
-      {"50 tag words", distinctTags(0, 50), ""},
-      {"50 tag words and skipped ones", distinctTags(0, 50) + "; ; ;  ; ", ""},
-      {"51 tag words", distinctTags(0, 51), "ArrayBoundsError corvane(180)"},
-      {"51 repeats", repeated("r", 51), "ArrayBoundsError corvane(180)"},
-      {"50 repeats", repeated("r", 50), ""},
-      {"50 repeats and one more tag", repeated("r", 50) + "; s", "ArrayBoundsError corvane(180)"},
-      {"49 repeats and one more tag", repeated("r", 49) + "; s", ""},
+      {"50 tag words", numberedTags(0, 50), ""},
+      {"50 tag words and skipped ones", numberedTags(0, 50) + "; ; ;  ; ", ""},
+      {"51 tag words", numberedTags(0, 51), "ArrayBoundsError corvane(180)"},
+      {"51 repeats", repeatedTag("r", 51), "ArrayBoundsError corvane(180)"},
+      {"50 repeats", repeatedTag("r", 50), ""},
+      {"50 repeats and one more tag", repeatedTag("r", 50) + "; s",
+       "ArrayBoundsError corvane(180)"},
+      {"49 repeats and one more tag", repeatedTag("r", 49) + "; s", ""},
       {"41 after an overflowing run of repeats",
-       joinLines({distinctTags(0, 50), distinctTags(50, 50)}) + repeated("t0", 60) + "; t100",
+       joinLines({numberedTags(0, 50), numberedTags(50, 50)}) + repeatedTag("t0", 60) + "; t100",
        "ArrayBoundsError corvane(41)"},
       {"41 before 180 in one line",
-       joinLines({distinctTags(0, 50), distinctTags(50, 50) + "; t0; t1; t100"}),
+       joinLines({numberedTags(0, 50), numberedTags(50, 50) + "; t0; t1; t100"}),
        "ArrayBoundsError corvane(41)"},
       {"41 on the 51st line, not 56",
-       joinLines({distinctTags(0, 50), distinctTags(50, 50)}) + repeatedLines("t0", 48) + "t100",
+       joinLines({numberedTags(0, 50), numberedTags(50, 50)}) + repeatedLines("t0", 48) + "t100",
        "ArrayBoundsError corvane(41)"},
-      {"180 on the 51st line, not 56", fiftyLines + repeated("a", 51),
+      {"180 on the 51st line, not 56", fiftyLines + repeatedTag("a", 51),
        "ArrayBoundsError corvane(180)"},
   };
   for (const Case& c : cases) EXPECT_EQ(groupingFailure(c.text), c.failure) << c.what;
 }
 
 TEST(Grouping, HugeRepeatCountsDoNotOverflow) {
-  EXPECT_EQ(groupingFailure(repeated("r", 100000)), "ArrayBoundsError corvane(180)");
+  EXPECT_EQ(groupingFailure(repeatedTag("r", 100000)), "ArrayBoundsError corvane(180)");
 }
 
 TEST(Grouping, RunsOfRepeatsCountEveryOccurrence) {
-  const std::string text = repeated("r", 25) + "; s; " + repeated("r", 10) + "\nr; r\n";
+  const std::string text = repeatedTag("r", 25) + "; s; " + repeatedTag("r", 10) + "\nr; r\n";
   Grouping grouping;
   groupLines(text, grouping);
   EXPECT_EQ(allTagsOf(grouping), (std::vector<TagCount>{{"r", 37}, {"s", 1}}));

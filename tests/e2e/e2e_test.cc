@@ -12,23 +12,15 @@
 #include <vector>
 
 #include "run_tagtree.h"
+#include "tag_text.h"
 
 namespace tagtree::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string distinctTags(int first, int count) {
-  std::string line;
-  for (int i = first; i < first + count; ++i) line += (i > first ? "; t" : "t") + std::to_string(i);
-  return line;
-}
-
-std::string repeatedLines(const std::string& line, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += line + "\n";
-  return text;
-}
+using tag_text::numberedTags;
+using tag_text::repeatedLines;
 
 void expectRun(const WorkDir& dir, const std::string& out, int status,
                const RunOptions& options = {}) {
@@ -82,12 +74,12 @@ TEST(Capacities, ExactErrorLineAndStatus) {
     int status;
   };
   const Case cases[] = {
-      {"100 tags", distinctTags(0, 50) + "\n" + distinctTags(50, 50) + "\n", "", 0},
-      {"101 tags", distinctTags(0, 50) + "\n" + distinctTags(50, 51) + "\n",
+      {"100 tags", numberedTags(0, 50) + "\n" + numberedTags(50, 50) + "\n", "", 0},
+      {"101 tags", numberedTags(0, 50) + "\n" + numberedTags(50, 51) + "\n",
        "Error: ArrayBoundsError corvane(41)\n", 1},
       {"50 lines", fiftyLines, "/a\n", 0},
       {"51 lines", fiftyLines + "\n", "Error: ArrayBoundsError corvane(56)\n", 1},
-      {"51 tags in a line", distinctTags(0, 51), "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"51 tags in a line", numberedTags(0, 51), "Error: ArrayBoundsError corvane(180)\n", 1},
       {"51 children",
        [] {
          std::string text;
@@ -98,13 +90,13 @@ TEST(Capacities, ExactErrorLineAndStatus) {
        }(),
        "Error: ArrayBoundsError corvane(180)\n", 1},
       {"41 before 180 in one line",
-       distinctTags(0, 50) + "\n" + distinctTags(50, 50) + "; t0; t100\n",
+       numberedTags(0, 50) + "\n" + numberedTags(50, 50) + "; t0; t100\n",
        "Error: ArrayBoundsError corvane(41)\n", 1},
       {"41 before 56",
-       distinctTags(0, 50) + "\n" + distinctTags(50, 50) + "\n" + repeatedLines("t1", 48) +
+       numberedTags(0, 50) + "\n" + numberedTags(50, 50) + "\n" + repeatedLines("t1", 48) +
            "t100\n",
        "Error: ArrayBoundsError corvane(41)\n", 1},
-      {"180 before 56", fiftyLines + distinctTags(0, 51) + "\n",
+      {"180 before 56", fiftyLines + numberedTags(0, 51) + "\n",
        "Error: ArrayBoundsError corvane(180)\n", 1},
   };
   for (const Case& c : cases) {

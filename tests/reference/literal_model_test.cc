@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "frame/frame.h"
+#include "tag_text.h"
 
 namespace tagtree::reference {
 namespace {
@@ -34,17 +35,8 @@ std::string escaped(const std::string& bytes) {
   return text;
 }
 
-std::string lines(const std::string& line, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += line + "\n";
-  return text;
-}
-
-std::string numberedTags(int count, const char* prefix = "t") {
-  std::string line;
-  for (int i = 0; i < count; ++i) line += (i > 0 ? "; " : "") + (prefix + std::to_string(i));
-  return line;
-}
+using tag_text::numberedTags;
+using tag_text::repeatedLines;
 
 TEST(LiteralModel, FollowsTheWorkedExamples) {
   struct Case {
@@ -80,17 +72,17 @@ TEST(LiteralModel, FollowsTheWorkedExamples) {
       {"bad child after good parent", "p; c\xFF\np\n", "/p\n/p/cError: 4invalid UTF-8 sequence\n",
        1},
       {"bad name never printed", "a; b\xFF\n", "", 0},
-      {"100 tags", numberedTags(50) + "\n" + numberedTags(50, "u") + "\n", "", 0},
-      {"101 tags", numberedTags(50) + "\n" + numberedTags(51, "u") + "\n",
+      {"100 tags", numberedTags(0, 50) + "\n" + numberedTags(0, 50, "u") + "\n", "", 0},
+      {"101 tags", numberedTags(0, 50) + "\n" + numberedTags(0, 51, "u") + "\n",
        "Error: ArrayBoundsError corvane(41)\n", 1},
-      {"50 lines", lines("a", 50), "/a\n", 0},
-      {"51 lines", lines("a", 50) + "\r", "Error: ArrayBoundsError corvane(56)\n", 1},
-      {"51 words in a line", numberedTags(51), "Error: ArrayBoundsError corvane(180)\n", 1},
-      {"41 before 180", numberedTags(50) + "\n" + numberedTags(51, "u") + "; t0",
+      {"50 lines", repeatedLines("a", 50), "/a\n", 0},
+      {"51 lines", repeatedLines("a", 50) + "\r", "Error: ArrayBoundsError corvane(56)\n", 1},
+      {"51 words in a line", numberedTags(0, 51), "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"41 before 180", numberedTags(0, 50) + "\n" + numberedTags(0, 51, "u") + "; t0",
        "Error: ArrayBoundsError corvane(41)\n", 1},
-      {"180 before 56", lines("a", 50) + numberedTags(51), "Error: ArrayBoundsError corvane(180)\n",
-       1},
-      {"51 children", "p; p; " + numberedTags(48) + "\np; p; t48; t49; t50\n",
+      {"180 before 56", repeatedLines("a", 50) + numberedTags(0, 51),
+       "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"51 children", "p; p; " + numberedTags(0, 48) + "\np; p; t48; t49; t50\n",
        "Error: ArrayBoundsError corvane(180)\n", 1},
   };
   for (const Case& c : cases) {
