@@ -5,7 +5,8 @@ Generates each input in a temporary directory, runs tagtree and `wc -l files.in`
 alternately (one warm-up each, then --runs timed runs each, ten times as many for inputs
 under 1 MiB, whose runs last about a millisecond), and prints a Markdown table:
 the input, its size, the median wall time of each program, the median of the pairwise
-ratios tagtree/wc, and tagtree's peak resident set size next to the file size.
+ratios tagtree/wc, and tagtree's peak resident set size next to its allowance: 16 MiB
+plus the bytes of the distinct tag names plus the longest word.
 
 Usage: bench/run.py [--binary PATH] [--runs N] [--only NAME,...]
 Without --binary it builds the release preset and measures build/release/tagtree.
@@ -31,12 +32,17 @@ CHUNK = 8 * MIB  # generators write in pieces of about this size
 GNU_TIME = "/usr/bin/time"
 
 
+# Each generator writes files.in and returns (bytes of the distinct tag names, length of
+# the longest word): the memory tagtree may need beyond its fixed 16 MiB.
+
+
 def write_typical(f, scale):
     """50 lines of 1 to 8 tags from a vocabulary of 100, Zipf-like frequencies."""
     del scale  # the capacities leave no room to grow it
     rng = random.Random(7)
     vocabulary = [f"tag{k:02d}" for k in range(100)]
     weights = [1.0 / (k + 1) for k in range(100)]
+    used = set()
     for _ in range(50):
         wanted = rng.randint(1, 8)
         line = []
@@ -44,7 +50,9 @@ def write_typical(f, scale):
             tag = rng.choices(vocabulary, weights)[0]
             if tag not in line:
                 line.append(tag)
+        used.update(line)
         f.write(("; ".join(line) + "\n").encode())
+    return sum(len(tag) for tag in used), max(len(tag) for tag in used)
 
 
 def write_long_names(f, scale):
@@ -56,6 +64,7 @@ def write_long_names(f, scale):
     for j in range(50):
         line = [names[0]] + [names[(j * 49 + k) % 99 + 1] for k in range(49)]
         f.write(b"; ".join(line) + b"\n")
+    return sum(len(name) for name in names), len(names[0])
 
 
 def write_skipped_words(f, scale):
@@ -65,6 +74,7 @@ def write_skipped_words(f, scale):
         f.write(f"photo{j % 5}; year{j % 10}; ".encode())
         f.write(run)
         f.write(f"place{j % 3}; camera\n".encode())
+    return 5 * 6 + 10 * 5 + 3 * 6 + 6, 6
 
 
 def write_repeats(f, scale):
@@ -76,6 +86,39 @@ def write_repeats(f, scale):
         f.write(piece if count == CHUNK // 3 else b"a; " * count)
         left -= count
     f.write(b"\n")
+    return 1, 1
+
+
+def write_semicolon_dense(f, scale):
+    """50 lines of one tag each, "t1;a;a;a;...": a million semicolons per line, none
+    followed by a space, so none of them ends the word."""
+    word = b"t1" + b";a" * (1_000_000 * scale)
+    for _ in range(50):
+        f.write(word + b"\n")
+    return len(word), len(word)
+
+
+def write_alternating(f, scale):
+    """One line "a; b; a; b; ..." of 20 million words; it ends in the 180 failure."""
+    piece = b"a; b; " * (CHUNK // 6)
+    left = 10_000_000 * scale
+    while left > 0:
+        count = min(left, CHUNK // 6)
+        f.write(piece if count == CHUNK // 6 else b"a; b; " * count)
+        left -= count
+    f.write(b"a\n")
+    return 2, 1
+
+
+def write_skipped_mix(f, scale):
+    """50 lines of "t1; " and then 200,000 words, each at random empty ("; ") or one
+    space (" ; "), all of them skipped."""
+    rng = random.Random(11)
+    for _ in range(50):
+        bits = rng.getrandbits(200_000 * scale)
+        pieces = [b" ; " if bits >> k & 1 else b"; " for k in range(200_000 * scale)]
+        f.write(b"t1; " + b"".join(pieces) + b"\n")
+    return 2, 2
 
 
 # (name, generator, scale); the doubled inputs show how time and memory grow.
@@ -87,6 +130,9 @@ INPUTS = [
     ("skipped words x2", write_skipped_words, 2),
     ("repeats", write_repeats, 1),
     ("repeats x2", write_repeats, 2),
+    ("semicolon-dense", write_semicolon_dense, 1),
+    ("alternating", write_alternating, 1),
+    ("skipped mix", write_skipped_mix, 1),
 ]
 
 
@@ -190,7 +236,7 @@ def main():
         inputs = [entry for entry in INPUTS if entry[0] in wanted]
 
     print(f"Machine: {machine_line()}; {args.runs} runs each after a warm-up.\n")
-    print("| input | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS | size + 16 MiB |")
+    print("| input | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS | allowance |")
     print("|---|---:|---:|---:|---:|---:|---:|")
     with tempfile.TemporaryDirectory(prefix="tagtree-bench-") as root:
         for name, generate, scale in inputs:
@@ -198,14 +244,14 @@ def main():
             os.mkdir(directory)
             path = os.path.join(directory, "files.in")
             with open(path, "wb") as f:
-                generate(f, scale)
+                names, longest = generate(f, scale)
             size = os.path.getsize(path)
             # A run on a small input lasts about a millisecond: take more of them.
             runs = args.runs if size >= MIB else 10 * args.runs
             tag_time, wc_time, ratio, rss = measure(tagtree, wc, directory, runs)
             print(f"| {name} | {human_size(size)} | {human_time(tag_time)} | "
                   f"{human_time(wc_time)} | {ratio:.2f} | {human_size(rss * KIB)} | "
-                  f"{human_size(size + 16 * MIB)} |", flush=True)
+                  f"{human_size(16 * MIB + names + longest)} |", flush=True)
             shutil.rmtree(directory)  # keep at most one input on disk
 
 
