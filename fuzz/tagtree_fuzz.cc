@@ -1,5 +1,8 @@
 // libFuzzer target: runs the whole job in memory on the fuzzer's bytes and aborts when
-// the tool and the literal model disagree on the output or the exit status.
+// the tool and the literal model disagree on the output or the exit status. Each input
+// runs twice: read in the tool's usual large pieces, and read 1 to 48 bytes at a time
+// (the last byte of the input picks how many), so that the fuzzer also steers where the
+// ends of the bytes at hand cut words, separators and line ends.
 //
 // The capacity limits (100 tags, 50 lines, 50 tags in a group) need inputs of hundreds
 // of structured bytes, which random mutation rarely builds. So an input that starts
@@ -64,18 +67,29 @@ void printEscaped(const char* label, std::string_view bytes) {
   std::fprintf(stderr, "\"\n");
 }
 
-void compareWithModel(std::string_view input) {
-  tagtree::StringSink sink;
-  const int status = tagtree::runOnText(input, sink);
-  const tagtree::reference::ModelResult expected = tagtree::reference::runLiteralModel(input);
-  if (sink.text() == expected.output && status == expected.status) return;
-  std::fprintf(stderr, "tagtree and the literal model disagree\n");
+[[noreturn]] void reportDisagreement(std::string_view input, std::size_t readSize,
+                                     std::string_view output, int status,
+                                     const tagtree::reference::ModelResult& expected) {
+  std::fprintf(stderr, "tagtree and the literal model disagree, reading %zu bytes at a time\n",
+               readSize);
   printEscaped("input", input);
-  printEscaped("tagtree", sink.text());
+  printEscaped("tagtree", output);
   std::fprintf(stderr, "tagtree status: %d\n", status);
   printEscaped("model", expected.output);
   std::fprintf(stderr, "model status: %d\n", expected.status);
   std::abort();
+}
+
+void compareWithModel(std::string_view input) {
+  const tagtree::reference::ModelResult expected = tagtree::reference::runLiteralModel(input);
+  const std::size_t smallReads =
+      input.empty() ? 1 : 1 + static_cast<unsigned char>(input.back()) % 48;
+  for (const std::size_t readSize : {tagtree::InputWindow::kDefaultReadSize, smallReads}) {
+    tagtree::StringSink sink;
+    const int status = tagtree::runOnText(input, sink, readSize);
+    if (sink.text() == expected.output && status == expected.status) continue;
+    reportDisagreement(input, readSize, sink.text(), status, expected);
+  }
 }
 
 }  // namespace

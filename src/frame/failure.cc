@@ -5,8 +5,8 @@
 
 namespace tagtree {
 
-Failure boundsFailure(unsigned position) {
-  return Failure("ArrayBoundsError corvane(" + std::to_string(position) + ")");
+BoundsFailure boundsFailure(unsigned position) {
+  return BoundsFailure("ArrayBoundsError corvane(" + std::to_string(position) + ")");
 }
 
 Failure readFailure(int errnum) {

@@ -53,16 +53,19 @@ void reportOutputFailure(int errnum) {
 
 }  // namespace
 
-int runOnText(std::string_view text, OutputSink& out) {
-  return runGuarded(out, [&] { runPipeline(text, out); });
+int runOnText(std::string_view text, OutputSink& out, std::size_t readSize) {
+  return runGuarded(out, [&] {
+    TextSource source(text);
+    runPipeline(source, out, readSize);
+  });
 }
 
 int runTool() {
   static FdSink out(STDOUT_FILENO);
   try {
     const int status = runGuarded(out, [&] {
-      const InputText input = loadInputFile("files.in");
-      runPipeline(input.bytes(), out);
+      InputFile input("files.in");
+      runPipeline(input, out);
     });
     out.flush();
     return status;

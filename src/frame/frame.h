@@ -3,8 +3,10 @@
 #ifndef TAGTREE_FRAME_FRAME_H_
 #define TAGTREE_FRAME_FRAME_H_
 
+#include <cstddef>
 #include <string_view>
 
+#include "pipeline/input_window.h"
 #include "pipeline/output_sink.h"
 
 namespace tagtree {
@@ -12,12 +14,13 @@ namespace tagtree {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 
-// Runs the whole job on `text` in memory, writing the listing, or the listing up to a
-// failure followed by its error line, to `out`. Returns the exit status. Only what
-// `out` itself throws gets out.
-int runOnText(std::string_view text, OutputSink& out);
+// Runs the whole job on `text` in memory, read `readSize` bytes at a time, writing the
+// listing, or the listing up to a failure followed by its error line, to `out`. Returns
+// the exit status. Only what `out` itself throws gets out.
+int runOnText(std::string_view text, OutputSink& out,
+              std::size_t readSize = InputWindow::kDefaultReadSize);
 
-// Runs the tool: loads "files.in" from the working directory and writes to standard
+// Runs the tool: reads "files.in" from the working directory and writes to standard
 // output. A failure writing standard output is reported on standard error. Returns the
 // exit status.
 int runTool();

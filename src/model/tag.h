@@ -3,16 +3,17 @@
 #define TAGTREE_MODEL_TAG_H_
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tagtree {
 
 // Tags are reference objects: code holds them by pointer and compares pointers for
-// identity. The name refers to bytes owned elsewhere (the loaded input), which must
-// outlive the tag.
+// identity. A tag keeps its own copy of its name, since the input it came from is read
+// through a buffer that is reused.
 class Tag {
  public:
-  // Makes a tag named `name` with count 1.
+  // Makes a tag named `name` (copied) with count 1. Throws std::bad_alloc.
   explicit Tag(std::string_view name) : name_(name) {}
   Tag(const Tag&) = delete;
   Tag& operator=(const Tag&) = delete;
@@ -29,7 +30,7 @@ class Tag {
   std::string_view toString() const { return name_; }
 
  private:
-  std::string_view name_;
+  std::string name_;
   std::uint64_t count_ = 1;
 };
 

@@ -1,14 +1,18 @@
-// Reading and grouping in one walk over each line.
+// Reading and grouping in one walk over each line, as the input streams in.
 //
-// Each word is scanned once: its end and its hash come from the same pass, the hash
-// table finds its tag, and the tag is counted and added to the line's group at once.
-// A run of "; " pairs (empty words) and a run of one word repeated are each passed
-// over in one step, so hostile lines of millions of such words cost a scan, not a
-// lookup per word.
-// A full line group does not fail on the spot: the rest of the line is still counted,
-// because a 101st tag anywhere in the line must fail first with 41, as it would if the
-// line were counted whole before it is grouped.
+// Each word is scanned once to find its end; the name index finds its tag, and the tag is
+// counted and added to the line's group at once.
+// A run of skipped words and a run of one word repeated are each passed over in one
+// step, so hostile lines of millions of such words cost a scan, not a lookup per word.
+//
+// A line whose group overflows ends the run with 180, unless a 101st distinct name later
+// in the line makes it 41 first, as it would if the line were counted whole before it is
+// grouped. From the overflow on, counts and line sets no longer matter: the rest of the
+// line is only searched for new names, and a stretch that repeats words seen before in
+// the line is passed over whole.
 #include "pipeline/grouping.h"
+
+#include <limits>
 
 #include "frame/failure.h"
 #include "pipeline/name_index.h"
@@ -35,17 +39,58 @@ bool addRepeatedly(TagGroup& group, const Tag* tag, std::uint64_t times) {
 
 TagGroup& TagGroups::create(const Tag* tag) { return groups_.try_emplace(tag, 0).first->second; }
 
-void groupLines(std::string_view text, Grouping& grouping) {
-  NameIndex index;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  for (int line = 0; p < end; ++line) {
-    TagGroup& group = grouping.lineGroupStore_.emplace_back();
-    const LineSet lineBit = line < 64 ? LineSet{1} << line : 0;
-    bool groupOverflowed = false;
+// Walks the input line by line, filling a Grouping.
+class LineGrouper {
+ public:
+  LineGrouper(Grouping& grouping, InputWindow& window) : grouping_(grouping), window_(window) {}
+
+  void run() {
+    const char* p = window_.begin();
     for (;;) {
-      p = skipEmptyWords(p, end);
-      const ScannedWord scanned = scanWord(p, end);
+      // A line starts only where a byte is left: a final terminator starts none.
+      while (p == window_.end()) {
+        if (!window_.refill(p)) return;
+        p = window_.begin();
+      }
+      p = groupLine(p);
+    }
+  }
+
+ private:
+  // Returns the word that starts at `p`, reading more input while its end is not in
+  // sight; `p` follows the word when the window moves it.
+  ScannedWord nextWord(const char*& p) {
+    ScannedWord scanned;
+    while (!scanner_.scan(p, window_.end(), window_.atEnd(), scanned)) {
+      window_.refill(p);
+      p = window_.begin();
+    }
+    return scanned;
+  }
+
+  // Returns the slot of the tag named `word`, making the tag if it is new. Throws 41
+  // when a new tag is needed and all slots are in use.
+  int slotOf(const ScannedWord& word) {
+    int slot = index_.find(word.word);
+    if (slot != NameIndex::kNotFound) return slot;
+    if (grouping_.allTagCount == kMaxTags) throw boundsFailure(kTooManyTags);
+    slot = grouping_.allTagCount;
+    Tag& tag = grouping_.tagStore_.emplace_back(word.word);
+    grouping_.allTags[slot] = &tag;
+    grouping_.tagGroups.create(&tag);
+    index_.insert(tag.name(), slot);
+    ++grouping_.allTagCount;
+    return slot;
+  }
+
+  // Groups the line that starts at `p`; returns where the next line starts.
+  const char* groupLine(const char* p) {
+    TagGroup& group = grouping_.lineGroupStore_.emplace_back();
+    const int line = lineCount_++;
+    const LineSet lineBit = line < 64 ? LineSet{1} << line : 0;
+    for (;;) {
+      p = skipSkippedWords(p, window_.end());
+      const ScannedWord scanned = nextWord(p);
       p = scanned.next;
       // The same short word again straight after its "; ": the whole run is taken at
       // once. A long word costs more to scan than to look up, so it is not tried: the
@@ -53,31 +98,74 @@ void groupLines(std::string_view text, Grouping& grouping) {
       std::uint64_t occurrences = 1;
       if (!scanned.endsLine && scanned.word.size() <= kMaxRepeatedWord) {
         const std::size_t unitSize = scanned.word.size() + 2;
-        const std::size_t repeats = countRepeats(p, end, unitSize);
+        const std::size_t repeats = countRepeats(p, window_.end(), unitSize);
         occurrences += repeats;
         p += repeats * unitSize;
       }
       if (!isSkippedWord(scanned.word)) {
-        int slot = index.find(scanned.word, scanned.hash);
-        if (slot == NameIndex::kNotFound) {
-          if (grouping.allTagCount == kMaxTags) throw boundsFailure(kTooManyTags);
-          slot = grouping.allTagCount++;
-          Tag& tag = grouping.tagStore_.emplace_back(scanned.word);  // count 1
-          grouping.allTags[slot] = &tag;
-          grouping.tagGroups.create(&tag);
-          index.insert(scanned.word, scanned.hash, slot);
-          tag.addOccurrences(occurrences - 1);
-        } else {
-          grouping.allTags[slot]->addOccurrences(occurrences);
+        const int tagsBefore = grouping_.allTagCount;
+        const int slot = slotOf(scanned);
+        Tag* const tag = grouping_.allTags[slot];
+        // A new tag starts with count 1, its first occurrence.
+        tag->addOccurrences(slot == tagsBefore ? occurrences - 1 : occurrences);
+        grouping_.lineSets[slot] |= lineBit;
+        if (!addRepeatedly(group, tag, occurrences)) {
+          if (!scanned.endsLine) searchRestOfLineForNewNames(p);
+          throw boundsFailure(kTagGroupFull);
         }
-        grouping.lineSets[slot] |= lineBit;
-        if (!addRepeatedly(group, grouping.allTags[slot], occurrences)) groupOverflowed = true;
       }
       if (scanned.endsLine) break;
     }
-    if (groupOverflowed) throw boundsFailure(kTagGroupFull);
-    if (grouping.lineGroupCount == kMaxLines) throw boundsFailure(kTooManyLines);
-    grouping.lineGroups[grouping.lineGroupCount++] = &group;
+    if (grouping_.lineGroupCount == kMaxLines) throw boundsFailure(kTooManyLines);
+    grouping_.lineGroups[grouping_.lineGroupCount++] = &group;
+    return p;
+  }
+
+  // Scans the rest of a line whose group has overflowed, from the word at `p`, making a
+  // tag of each new name (so a 101st throws 41). Where a word was seen before in this
+  // line, the text since then is a run of whole words; if it repeats straight on, the
+  // copies hold no new name and are passed over in one step.
+  void searchRestOfLineForNewNames(const char* p) {
+    constexpr std::uint64_t kNotSeen = std::numeric_limits<std::uint64_t>::max();
+    std::array<std::uint64_t, kMaxTags> lastStart;  // input offset of each tag's last word
+    lastStart.fill(kNotSeen);
+    for (;;) {
+      p = skipSkippedWords(p, window_.end());
+      const ScannedWord scanned = nextWord(p);
+      p = scanned.next;
+      if (!isSkippedWord(scanned.word)) {
+        const int slot = slotOf(scanned);
+        const char* const start = scanned.word.data();
+        const std::uint64_t offset = window_.offsetOf(start);
+        const std::uint64_t previous = lastStart[slot];
+        lastStart[slot] = offset;
+        if (previous != kNotSeen && previous >= window_.offsetOf(window_.begin())) {
+          const std::size_t unitSize = static_cast<std::size_t>(offset - previous);
+          const std::size_t repeats = countRepeats(start, window_.end(), unitSize);
+          if (repeats > 0) {
+            p = start + repeats * unitSize;  // a word start, still inside the line
+            continue;
+          }
+        }
+      }
+      if (scanned.endsLine) return;
+    }
+  }
+
+  Grouping& grouping_;
+  InputWindow& window_;
+  WordScanner scanner_;
+  NameIndex index_;
+  int lineCount_ = 0;
+};
+
+void groupLines(ByteSource& source, Grouping& grouping, std::size_t readSize) {
+  InputWindow window(source, readSize);
+  try {
+    LineGrouper(grouping, window).run();
+  } catch (const BoundsFailure&) {
+    window.drain();
+    throw;
   }
 }
 

@@ -1,5 +1,6 @@
-// First stage of the run: cuts the input into lines and words, and builds the table of
-// all tags with their counts, one line group per line, and an empty child group per tag.
+// First stage of the run: cuts the input into lines and words as it streams in, and
+// builds the table of all tags with their counts, one line group per line, and an empty
+// child group per tag.
 #ifndef TAGTREE_PIPELINE_GROUPING_H_
 #define TAGTREE_PIPELINE_GROUPING_H_
 
@@ -11,6 +12,8 @@
 
 #include "model/tag.h"
 #include "model/tag_group.h"
+#include "pipeline/byte_source.h"
+#include "pipeline/input_window.h"
 
 namespace tagtree {
 
@@ -33,8 +36,7 @@ class TagGroups {
   std::unordered_map<const Tag*, TagGroup> groups_;
 };
 
-// Everything the later stages read. Tags and line groups live here until the run ends;
-// tags' names point into the input text, which must outlive this.
+// Everything the later stages read. Tags and line groups live here until the run ends.
 struct Grouping {
   Grouping() = default;
   Grouping(const Grouping&) = delete;
@@ -48,15 +50,19 @@ struct Grouping {
   std::array<LineSet, kMaxTags> lineSets{};  // lineSets[i]: the lines of allTags[i]
 
  private:
-  friend void groupLines(std::string_view text, Grouping& grouping);
+  friend class LineGrouper;
   std::deque<Tag> tagStore_;
   std::deque<TagGroup> lineGroupStore_;
 };
 
-// Fills the empty `grouping` from `text`, one line at a time. Throws the bounds failure
-// 41 for a 101st distinct tag, 180 for a line of more than 50 tag words, 56 for a 51st
-// line; for one line they are checked in that order.
-void groupLines(std::string_view text, Grouping& grouping);
+// Fills the empty `grouping` from the bytes of `source`, one line at a time, reading
+// `readSize` bytes at a time. Throws the bounds failure 41 for a 101st distinct tag, 180
+// for a line of more than 50 tag words, 56 for a 51st line; for one line they are checked
+// in that order. Before a bounds failure is thrown the rest of the input is read, so a
+// failure to read it, which the source throws, comes first. Throws std::bad_alloc when
+// a word does not fit in memory.
+void groupLines(ByteSource& source, Grouping& grouping,
+                std::size_t readSize = InputWindow::kDefaultReadSize);
 
 }  // namespace tagtree
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frame/failure.h"
+#include "group_text.h"
 #include "tag_text.h"
 
 namespace tagtree {
@@ -44,7 +45,7 @@ std::vector<std::vector<std::string>> lineGroupsOf(const Grouping& grouping) {
 std::string groupingFailure(const std::string& text) {
   Grouping grouping;
   try {
-    groupLines(text, grouping);
+    groupText(text, grouping);
   } catch (const Failure& failure) {
     return failure.what();
   }
@@ -83,7 +84,7 @@ TEST(Grouping, CountsTagsAndGroupsLines) {
   };
   for (const Case& c : cases) {
     Grouping grouping;
-    groupLines(c.text, grouping);
+    groupText(c.text, grouping);
     EXPECT_EQ(allTagsOf(grouping), c.tags) << "text: " << c.text;
     EXPECT_EQ(lineGroupsOf(grouping), c.lines) << "text: " << c.text;
     for (int i = 0; i < grouping.allTagCount; ++i) {
@@ -93,18 +94,9 @@ TEST(Grouping, CountsTagsAndGroupsLines) {
   }
 }
 
-TEST(Grouping, NamesPointIntoTheText) {
-  const std::string text = "alpha; beta\nalpha\n";
-  Grouping grouping;
-  groupLines(text, grouping);
-  ASSERT_EQ(grouping.allTagCount, 2);
-  EXPECT_EQ(grouping.allTags[0]->name().data(), text.data());
-  EXPECT_EQ(grouping.allTags[1]->name().data(), text.data() + 7);
-}
-
 TEST(Grouping, RecordsTheLinesOfEachTag) {
   Grouping grouping;
-  groupLines("a; b\n\nb\na; a\n", grouping);
+  groupText("a; b\n\nb\na; a\n", grouping);
   ASSERT_EQ(grouping.allTagCount, 2);
   EXPECT_EQ(grouping.lineSets[0], 0b1001u);
   EXPECT_EQ(grouping.lineSets[1], 0b0101u);
@@ -156,11 +148,41 @@ TEST(Grouping, HugeRepeatCountsDoNotOverflow) {
 TEST(Grouping, RunsOfRepeatsCountEveryOccurrence) {
   const std::string text = repeatedTag("r", 25) + "; s; " + repeatedTag("r", 10) + "\nr; r\n";
   Grouping grouping;
-  groupLines(text, grouping);
+  groupText(text, grouping);
   EXPECT_EQ(allTagsOf(grouping), (std::vector<TagCount>{{"r", 37}, {"s", 1}}));
   ASSERT_EQ(grouping.lineGroupCount, 2);
   EXPECT_EQ(grouping.lineGroups[0]->tagCount(), 36);
   EXPECT_EQ(grouping.lineGroups[0]->getTags()[25]->name(), "s");
+}
+
+// Serves a text, then fails as a damaged disk would.
+class FailingSource : public ByteSource {
+ public:
+  explicit FailingSource(std::string_view text) : text_(text) {}
+  std::size_t read(char* into, std::size_t capacity) override {
+    const std::size_t got = text_.read(into, capacity);
+    if (got == 0) throw readFailure(EIO);
+    return got;
+  }
+
+ private:
+  TextSource text_;
+};
+
+TEST(Grouping, AFailureToReadComesBeforeABoundsFailure) {
+  // The whole input is read before the bounds failure is thrown, as it would be if the
+  // file were read before it is grouped.
+  for (const std::string& text : {repeatedLines("a", 51) + repeatedLines("b", 1000),
+                                  numberedTags(0, 51) + "\n" + std::string(300000, 'x')}) {
+    Grouping grouping;
+    FailingSource source(text);
+    try {
+      groupLines(source, grouping, 64);
+      ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+      EXPECT_STREQ(failure.what(), "files.in: Input/output error");
+    }
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/failure.h"
+#include "group_text.h"
 
 namespace tagtree {
 namespace {
@@ -40,7 +41,7 @@ std::vector<std::string> relationsOf(const Grouping& grouping) {
 
 std::vector<std::string> inferredRelations(const std::string& text) {
   Grouping grouping;
-  groupLines(text, grouping);
+  groupText(text, grouping);
   inferParents(grouping);
   return relationsOf(grouping);
 }
@@ -87,12 +88,12 @@ TEST(Inference, FiftyFirstChildFailsWith180) {
     return t;
   };
   Grouping fifty;
-  groupLines(text(50), fifty);
+  groupText(text(50), fifty);
   inferParents(fifty);
   EXPECT_EQ(fifty.tagGroups.of(fifty.allTags[0]).tagCount(), 50);
 
   Grouping fiftyOne;
-  groupLines(text(51), fiftyOne);
+  groupText(text(51), fiftyOne);
   try {
     inferParents(fiftyOne);
     FAIL() << "a 51st child must fail";
@@ -115,7 +116,7 @@ TEST(Inference, CountTagWithEqualsAScanOfTheLineGroups) {
       text += "\n";
     }
     Grouping grouping;
-    groupLines(text, grouping);
+    groupText(text, grouping);
     for (int a = 0; a < grouping.allTagCount; ++a) {
       for (int b = 0; b < grouping.allTagCount; ++b) {
         ASSERT_EQ(countTagWith(grouping, a, b),

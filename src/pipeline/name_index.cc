@@ -1,20 +1,37 @@
 // NameIndex: linear probing over a small fixed table.
 #include "pipeline/name_index.h"
 
+#include "pipeline/name_hash.h"
+
 namespace tagtree {
 
-int NameIndex::find(std::string_view name, std::uint64_t hash) const {
-  for (std::size_t i = hash & (kTableSize - 1);; i = (i + 1) & (kTableSize - 1)) {
+int NameIndex::find(std::string_view name) const {
+  const std::uint64_t key = nameKey(name);
+  bool hashed = false;
+  std::uint64_t hash = 0;
+  for (std::size_t i = key & (kTableSize - 1);; i = (i + 1) & (kTableSize - 1)) {
     const Entry& entry = entries_[i];
     if (entry.slot == kNotFound) return kNotFound;
-    if (entry.hash == hash && entry.name == name) return entry.slot;
+    if (entry.key != key || entry.name.size() != name.size()) continue;
+    if (entry.keyShared) {
+      if (!hashed) {
+        hash = nameHash(name);
+        hashed = true;
+      }
+      if (entry.hash != hash) continue;
+    }
+    if (entry.name == name) return entry.slot;
   }
 }
 
-void NameIndex::insert(std::string_view name, std::uint64_t hash, int slot) {
-  std::size_t i = hash & (kTableSize - 1);
-  while (entries_[i].slot != kNotFound) i = (i + 1) & (kTableSize - 1);
-  entries_[i] = Entry{hash, name, slot};
+void NameIndex::insert(std::string_view name, int slot) {
+  const std::uint64_t key = nameKey(name);
+  bool keyShared = false;
+  std::size_t i = key & (kTableSize - 1);
+  for (; entries_[i].slot != kNotFound; i = (i + 1) & (kTableSize - 1)) {
+    if (entries_[i].key == key) entries_[i].keyShared = keyShared = true;
+  }
+  entries_[i] = Entry{key, nameHash(name), name, slot, keyShared};
 }
 
 }  // namespace tagtree

@@ -1,5 +1,6 @@
 // Finds the allTags slot of a name without comparing it against every tag: an
-// open-addressing hash table keyed by the name's full hash, confirmed by comparing bytes.
+// open-addressing hash table keyed by nameKey, confirmed by comparing bytes. Where long
+// names share a key, their full hashes tell them apart before any bytes are compared.
 #ifndef TAGTREE_PIPELINE_NAME_INDEX_H_
 #define TAGTREE_PIPELINE_NAME_INDEX_H_
 
@@ -15,19 +16,21 @@ class NameIndex {
   // Holds at most this many names; the table stays at most 40% full.
   static constexpr int kMaxNames = 100;
 
-  // Returns the slot stored for `name` (whose hash is `hash`), or kNotFound.
-  int find(std::string_view name, std::uint64_t hash) const;
+  // Returns the slot stored for `name`, or kNotFound.
+  int find(std::string_view name) const;
 
-  // Records that `name` (not yet present, hash `hash`) is in slot `slot`. At most
-  // kMaxNames names may be inserted.
-  void insert(std::string_view name, std::uint64_t hash, int slot);
+  // Records that `name` (not yet present) is in slot `slot`. At most kMaxNames names may
+  // be inserted; the bytes of `name` must stay in place as long as the index.
+  void insert(std::string_view name, int slot);
 
  private:
   static constexpr std::size_t kTableSize = 256;  // a power of two
   struct Entry {
-    std::uint64_t hash = 0;
+    std::uint64_t key = 0;
+    std::uint64_t hash = 0;  // nameHash(name), read only where another name shares the key
     std::string_view name;
     int slot = kNotFound;
+    bool keyShared = false;
   };
   std::array<Entry, kTableSize> entries_{};
 };

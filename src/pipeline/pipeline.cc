@@ -7,9 +7,9 @@
 
 namespace tagtree {
 
-void runPipeline(std::string_view text, OutputSink& out) {
+void runPipeline(ByteSource& source, OutputSink& out, std::size_t readSize) {
   Grouping grouping;
-  groupLines(text, grouping);
+  groupLines(source, grouping, readSize);
   inferParents(grouping);
   listHierarchy(grouping, out);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "frame/failure.h"
+#include "group_text.h"
 #include "pipeline/grouping.h"
 #include "pipeline/inference.h"
 
@@ -23,7 +24,8 @@ struct Listed {
 Listed listed(const std::string& text) {
   StringSink sink;
   try {
-    runPipeline(text, sink);
+    TextSource source(text);
+    runPipeline(source, sink);
   } catch (const Failure& failure) {
     return {sink.text(), failure.what()};
   }
@@ -132,7 +134,7 @@ TEST(Pipeline, ListingIsAConsistentTreeOnGeneratedInputs) {
     ASSERT_EQ(result.failure, "") << text;
 
     Grouping grouping;
-    groupLines(text, grouping);
+    groupText(text, grouping);
     inferParents(grouping);
     std::map<std::string, std::int32_t> parentCount;
     for (int i = 0; i < grouping.allTagCount; ++i) {

@@ -1,18 +1,21 @@
 // Word scanning, 32 bytes at a time.
 //
-// The scan takes the text in 32-byte blocks. A mask of the block's ';', CR and LF bytes
-// (SSE2 on x86-64, eight bytes at a time elsewhere) says at once whether the block can
-// end the word; a block that cannot (the common case inside a long name) is mixed
-// straight into the word's hash. The hash runs four independent lanes, one per 8-byte
-// chunk of a block, so its multiplies overlap instead of waiting on one another.
-// Chunks are counted from the start of the word, so the same bytes give the same hash
-// wherever the word stands.
+// The scan takes the text in 32-byte blocks. One pass over a block gives a mask of the
+// bytes that end a word: the ';' of each "; " (the byte after it is read too), CR and LF
+// (SSE2 on x86-64, AVX2 for the long stretches inside long words where the processor has
+// it, eight bytes at a time elsewhere). A block without one, the common case inside a
+// long name, is passed at once; a block with one ends the word at its lowest bit, with
+// no check per candidate byte. Near the end of the bytes at hand, where a block and the
+// byte after it no longer fit, the scan goes on byte by byte.
 #include "pipeline/word_scanner.h"
 
 #include <bit>
-#include <cstring>
 
-#if defined(__SSE2__)
+#include "pipeline/byte_load.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -22,24 +25,6 @@ namespace {
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
-std::uint64_t load8(const char* p) {
-  std::uint64_t chunk;
-  std::memcpy(&chunk, p, sizeof chunk);
-  return chunk;
-}
-
-// Loads the first `n` (< 8) bytes at `p`, the rest zero; `end` bounds what may be read.
-// Where eight bytes can be read, one load and a mask do it: copying n bytes into a
-// zeroed word and loading that back stalls on every short word.
-std::uint64_t loadPartial(const char* p, std::size_t n, const char* end) {
-  if constexpr (std::endian::native == std::endian::little) {
-    if (end - p >= 8) return load8(p) & ~(~std::uint64_t{0} << (8 * n));
-  }
-  std::uint64_t chunk = 0;
-  if (n > 0) std::memcpy(&chunk, p, n);
-  return chunk;
-}
-
 // Returns the high bit of each byte of `chunk` that equals `byte`, the others zero.
 std::uint64_t bytesEqual(std::uint64_t chunk, unsigned char byte) {
   const std::uint64_t x = chunk ^ (kOnes * byte);
@@ -48,136 +33,205 @@ std::uint64_t bytesEqual(std::uint64_t chunk, unsigned char byte) {
   return ~(((x & ~kHighBits) + ~kHighBits) | x) & kHighBits;
 }
 
-// A multiply-rotate hash over 8-byte chunks in four lanes (chunk i into lane i % 4),
-// finished with the length. Every byte counts, so names alike at both ends still
-// differ; each step is a bijection, so two different words of one length under 8 bytes
-// never share a hash.
-class NameHasher {
- public:
-  // Mixes the next chunk into its lane.
-  void mix(std::uint64_t chunk) {
-    lanes_[chunks_ & 3] = step(lanes_[chunks_ & 3], chunk);
-    ++chunks_;
+// Returns one bit per flagged byte of a chunk loaded with load8 (`flags` holds byte high
+// bits): bit j for the byte j places after the chunk's first byte in memory.
+std::uint32_t inMemoryOrder(std::uint64_t flags) {
+  std::uint32_t mask = 0;
+  for (; flags != 0; flags &= flags - 1) {
+    const int byte = std::countr_zero(flags) / 8;  // counted from the low end
+    mask |= std::uint32_t{1} << (std::endian::native == std::endian::little ? byte : 7 - byte);
   }
-  // Mixes the next four chunks; the chunks mixed so far must be a multiple of four.
-  void mix4(const char* p) {
-    lanes_[0] = step(lanes_[0], load8(p));
-    lanes_[1] = step(lanes_[1], load8(p + 8));
-    lanes_[2] = step(lanes_[2], load8(p + 16));
-    lanes_[3] = step(lanes_[3], load8(p + 24));
-    chunks_ += 4;
-  }
-  // Returns the hash of the chunks mixed so far, the partial last one, and the length.
-  // A word under 8 bytes, the common case, takes one step in one lane.
-  std::uint64_t finish(std::uint64_t lastChunk, std::size_t length) {
-    std::uint64_t h;
-    if (chunks_ == 0) {
-      h = step(lanes_[0], lastChunk);
-    } else {
-      mix(lastChunk);
-      h = step(step(step(lanes_[0], lanes_[1]), lanes_[2]), lanes_[3]);
-    }
-    h = (h ^ length) * 0xFF51AFD7ED558CCDULL;
-    return h ^ (h >> 32);  // the table index takes the low bits
-  }
+  return mask;
+}
 
- private:
-  static std::uint64_t step(std::uint64_t state, std::uint64_t chunk) {
-    state ^= chunk * 0x9E3779B97F4A7C15ULL;
-    return std::rotl(state, 31) * 0xC2B2AE3D27D4EB4FULL;
-  }
-
-  std::uint64_t lanes_[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL,
-                             0x082EFA98EC4E6C89ULL};
-  std::size_t chunks_ = 0;
-};
-
-// Returns whether the byte at `p` ends a word: CR, LF, or the ';' of a "; ".
+// Returns whether the byte at `p` ends a word, where a byte follows it: CR, LF, or the
+// ';' of a "; ".
 bool endsWordAt(const char* p, const char* end) {
   const char c = *p;
   return c == '\n' || c == '\r' || (c == ';' && end - p >= 2 && p[1] == ' ');
 }
 
-// Builds the result for a word from `begin` that ends at `stop` (a terminator, a
-// separator or the end of the text); `chunk` is the first byte not yet mixed into
-// `hasher`, at most a block before `stop`.
-ScannedWord finishWord(const char* begin, const char* chunk, const char* stop, const char* end,
-                       NameHasher& hasher) {
-  for (; stop - chunk >= 8; chunk += 8) hasher.mix(load8(chunk));
-  const std::size_t length = static_cast<std::size_t>(stop - begin);
-  const std::uint64_t hash =
-      hasher.finish(loadPartial(chunk, static_cast<std::size_t>(stop - chunk), end), length);
-  const std::string_view word(begin, length);
-  if (stop == end) return {word, hash, end, true};
-  switch (*stop) {
-    case ';':
-      return {word, hash, stop + 2, false};
-    case '\r':
-      return {word, hash, (end - stop >= 2 && stop[1] == '\n') ? stop + 2 : stop + 1, true};
-    default:  // '\n'
-      return {word, hash, stop + 1, true};
-  }
-}
-
-}  // namespace
-
-std::uint32_t wordEndCandidatesPortable(const char* block) {
-  std::uint32_t mask = 0;
+// Returns the masks of the block at `block`, eight bytes at a time in plain integers.
+BlockMasks masksPortable(const char* block) {
+  std::uint32_t semicolons = 0, lineEnds = 0, spaces = 0;
   for (int i = 0; i < kBlockSize; i += 8) {
     const std::uint64_t chunk = load8(block + i);
-    std::uint64_t found =
-        bytesEqual(chunk, ';') | bytesEqual(chunk, '\r') | bytesEqual(chunk, '\n');
-    for (; found != 0; found &= found - 1) {
-      const int byte = std::countr_zero(found) / 8;  // counted from the low end
-      const int offset = std::endian::native == std::endian::little ? byte : 7 - byte;
-      mask |= std::uint32_t{1} << (i + offset);
-    }
+    semicolons |= inMemoryOrder(bytesEqual(chunk, ';')) << i;
+    lineEnds |= inMemoryOrder(bytesEqual(chunk, '\r') | bytesEqual(chunk, '\n')) << i;
+    spaces |= inMemoryOrder(bytesEqual(chunk, ' ')) << i;
   }
-  return mask;
+  const std::uint32_t spaceAfter = spaces >> 1 | std::uint32_t{block[kBlockSize] == ' '} << 31;
+  return {semicolons & spaceAfter, lineEnds, spaces};
 }
 
-std::uint32_t wordEndCandidates(const char* block) {
 #if defined(__SSE2__)
+BlockMasks masks(const char* block) {
   const __m128i semicolon = _mm_set1_epi8(';');
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  std::uint32_t semicolons = 0, lineEnds = 0, spaces = 0;
+  for (int half = 0; half < 2; ++half) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * half));
+    const int shift = 16 * half;
+    semicolons |= static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, semicolon)))
+                  << shift;
+    spaces |= static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space))) << shift;
+    lineEnds |= static_cast<std::uint32_t>(_mm_movemask_epi8(
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf))))
+                << shift;
+  }
+  const std::uint32_t spaceAfter = spaces >> 1 | std::uint32_t{block[kBlockSize] == ' '} << 31;
+  return {semicolons & spaceAfter, lineEnds, spaces};
+}
+
+// Returns the mask of the bytes of the block at `block` that end a word: the ';' of a
+// "; ", CR and LF. Reads kBlockSize + 1 bytes.
+std::uint32_t wordEnds(const char* block) {
+  const __m128i semicolon = _mm_set1_epi8(';');
+  const __m128i space = _mm_set1_epi8(' ');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
   auto mask16 = [&](const char* p) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hits =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(bytes, cr)),
-                     _mm_cmpeq_epi8(bytes, lf));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i separators =
+        _mm_and_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(next, space));
+    const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(separators, lineEnds)));
   };
   return mask16(block) | mask16(block + 16) << 16;
+}
 #else
-  return wordEndCandidatesPortable(block);
+BlockMasks masks(const char* block) { return masksPortable(block); }
+
+std::uint32_t wordEnds(const char* block) {
+  const BlockMasks found = masksPortable(block);
+  return found.separators | found.lineEnds;
+}
 #endif
+
+// Returns the first block from `chunk` on that holds a word end, with `ends` set to its
+// mask, or else the first block that does not fit before `end` with the byte after it.
+const char* findBlockWithEnd(const char* chunk, const char* end, std::uint32_t& ends) {
+  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
+    if ((ends = wordEnds(chunk)) != 0) return chunk;
+  }
+  return chunk;
 }
 
-ScannedWord scanWord(const char* begin, const char* end) {
-  NameHasher hasher;
-  const char* chunk = begin;
-  while (end - chunk >= kBlockSize) {
-    for (std::uint32_t candidates = wordEndCandidates(chunk); candidates != 0;
-         candidates &= candidates - 1) {
-      const char* const p = chunk + std::countr_zero(candidates);
-      if (endsWordAt(p, end)) return finishWord(begin, chunk, p, end, hasher);
+#if defined(__x86_64__)
+// The same with AVX2, a whole block per instruction.
+__attribute__((target("avx2"))) const char* findBlockWithEndAvx2(const char* chunk, const char* end,
+                                                                 std::uint32_t& ends) {
+  const __m256i semicolon = _mm256_set1_epi8(';');
+  const __m256i space = _mm256_set1_epi8(' ');
+  const __m256i cr = _mm256_set1_epi8('\r');
+  const __m256i lf = _mm256_set1_epi8('\n');
+  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunk));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunk + 1));
+    const __m256i separators =
+        _mm256_and_si256(_mm256_cmpeq_epi8(bytes, semicolon), _mm256_cmpeq_epi8(next, space));
+    const __m256i lineEnds =
+        _mm256_or_si256(_mm256_cmpeq_epi8(bytes, cr), _mm256_cmpeq_epi8(bytes, lf));
+    ends = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(separators, lineEnds)));
+    if (ends != 0) return chunk;
+  }
+  return chunk;
+}
+#endif
+
+// findBlockWithEnd, in the best form this processor runs.
+const char* findBlockWithEndHere(const char* chunk, const char* end, std::uint32_t& ends) {
+#if defined(__x86_64__)
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  if (hasAvx2) return findBlockWithEndAvx2(chunk, end, ends);
+#endif
+  return findBlockWithEnd(chunk, end, ends);
+}
+
+}  // namespace
+
+BlockMasks classifyBlock(const char* block) { return masks(block); }
+BlockMasks classifyBlockPortable(const char* block) { return masksPortable(block); }
+
+bool WordScanner::scan(const char* begin, const char* end, bool inputEnds, ScannedWord& scanned) {
+  const char* chunk = begin + scannedBytes_;
+  const char* stop = nullptr;
+  if (end - chunk > kBlockSize) {
+    // Most words end in their first block; a longer one goes on in the loop.
+    std::uint32_t ends = wordEnds(chunk);
+    if (ends == 0) chunk = findBlockWithEndHere(chunk + kBlockSize, end, ends);
+    if (ends != 0) stop = chunk + std::countr_zero(ends);
+  }
+  if (stop == nullptr) {
+    for (const char* p = chunk; p < end; ++p) {
+      if (endsWordAt(p, end)) {
+        stop = p;
+        break;
+      }
     }
-    hasher.mix4(chunk);
-    chunk += kBlockSize;
   }
-  for (const char* p = chunk; p < end; ++p) {
-    if (endsWordAt(p, end)) return finishWord(begin, chunk, p, end, hasher);
+
+  const char* next = end;
+  bool endsLine = true;
+  bool settled = true;
+  if (stop == nullptr) {  // no end in sight: the word runs to `end`
+    stop = end;
+    settled = inputEnds;  // a ';' just before `end` may yet be a separator
+  } else if (*stop == ';') {
+    next = stop + 2;
+    endsLine = false;
+  } else if (*stop == '\n') {
+    next = stop + 1;
+  } else if (end - stop >= 2) {  // CR, and the byte after it is here
+    next = stop + (stop[1] == '\n' ? 2 : 1);
+  } else {  // CR at `end`: an LF may yet follow
+    next = stop + 1;
+    settled = inputEnds;
   }
-  return finishWord(begin, chunk, end, end, hasher);
+  if (!settled) {
+    scannedBytes_ = static_cast<std::size_t>(chunk - begin);
+    return false;
+  }
+  scanned = {std::string_view(begin, static_cast<std::size_t>(stop - begin)), next, endsLine};
+  scannedBytes_ = 0;
+  return true;
 }
 
-const char* skipEmptyWords(const char* p, const char* end) {
-  static constexpr char kFourSeparators[] = "; ; ; ; ";
-  const std::uint64_t fourSeparators = load8(kFourSeparators);
-  while (end - p >= 8 && load8(p) == fourSeparators) p += 8;
-  while (end - p >= 2 && p[0] == ';' && p[1] == ' ') p += 2;
-  return p;
+const char* skipSkippedWords(const char* p, const char* end) {
+  if (end - p < 2 || (p[0] != ';' && p[0] != ' ')) return p;  // an ordinary word: no run
+  // The bytes outside separators are the bytes of words. In a run of skipped words each
+  // of them is a space, and no two of them stand side by side. Blocks are taken one after
+  // another, carrying over whether a separator or a word byte spans into the next.
+  const char* resume = p;  // the start of the first word not yet known to be skipped
+  std::uint32_t separatorSpans = 0, wordByteBefore = 0;
+  for (const char* block = p; end - block > kBlockSize; block += kBlockSize) {
+    const BlockMasks found = masks(block);
+    const std::uint32_t wordBytes = ~(found.separators | found.separators << 1 | separatorSpans);
+    const std::uint32_t breaks =
+        (wordBytes & ~found.spaces) | (wordBytes & (wordBytes << 1 | wordByteBefore));
+    // Every word that ends before the first break is skipped: the word holding it starts
+    // after the last separator before it.
+    const std::uint32_t before =
+        breaks == 0 ? ~std::uint32_t{0} : (std::uint32_t{1} << std::countr_zero(breaks)) - 1;
+    const std::uint32_t separators = found.separators & before;
+    if (separators != 0) resume = block + (31 - std::countl_zero(separators)) + 2;
+    if (breaks != 0) return resume;
+    separatorSpans = found.separators >> 31;
+    wordByteBefore = wordBytes >> 31;
+  }
+  p = resume;
+  for (;;) {
+    if (end - p >= 2 && p[0] == ';' && p[1] == ' ') {
+      p += 2;
+    } else if (end - p >= 3 && p[0] == ' ' && p[1] == ';' && p[2] == ' ') {
+      p += 3;
+    } else {
+      return p;
+    }
+  }
 }
 
 // Compares the text with itself shifted by one unit, eight bytes at a time: a run of
@@ -187,15 +241,6 @@ std::size_t countRepeats(const char* p, const char* end, std::size_t unitSize) {
   while (end - q >= 8 && load8(q) == load8(q - unitSize)) q += 8;
   while (q < end && *q == *(q - unitSize)) ++q;
   return static_cast<std::size_t>(q - p) / unitSize;
-}
-
-std::uint64_t nameHash(std::string_view name) {
-  NameHasher hasher;
-  const char* p = name.data();
-  std::size_t left = name.size();
-  for (; left >= kBlockSize; p += kBlockSize, left -= kBlockSize) hasher.mix4(p);
-  for (; left >= 8; p += 8, left -= 8) hasher.mix(load8(p));
-  return hasher.finish(loadPartial(p, left, name.data() + name.size()), name.size());
 }
 
 }  // namespace tagtree

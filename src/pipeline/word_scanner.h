@@ -1,6 +1,7 @@
-// Cuts the input text into lines and words. A line ends at CR, LF or CR LF; words are
-// separated by "; ". Each word comes with a hash of its bytes, computed during the same
-// pass that finds its end, so looking it up costs no second pass over a long name.
+// Cuts the input into lines and words as it streams in. A line ends at CR, LF or CR LF;
+// words are separated by "; ". The input arrives in windows (see input_window.h), so a
+// word may run past the bytes at hand: the scanner then says so, and resumes where it
+// left off once more bytes are there.
 #ifndef TAGTREE_PIPELINE_WORD_SCANNER_H_
 #define TAGTREE_PIPELINE_WORD_SCANNER_H_
 
@@ -11,40 +12,54 @@
 namespace tagtree {
 
 struct ScannedWord {
-  std::string_view word;  // the word's bytes, pointing into the text
-  std::uint64_t hash;     // nameHash(word)
+  std::string_view word;  // the word's bytes, pointing into the window
   const char* next;       // where scanning goes on: past the separator or line terminator
   bool endsLine;          // the word was the last of its line
 };
 
-// Returns the word that starts at `begin` (begin <= end): it runs up to the first "; ",
-// CR or LF, or to `end`. A CR LF pair is consumed as one terminator.
-ScannedWord scanWord(const char* begin, const char* end);
+class WordScanner {
+ public:
+  // Scans the word that starts at `begin`, in the bytes up to `end`; `inputEnds` says
+  // that nothing follows `end`. Returns true and fills `scanned` when the word's end is
+  // settled: at the first "; ", CR or LF (a CR LF pair is consumed as one terminator), or
+  // at `end` when the input ends there. Returns false when the bytes up to `end` do not
+  // settle it; the caller then brings more bytes and calls again for the same word, moved
+  // to wherever it now starts. The blocks scanned so far are not scanned again.
+  bool scan(const char* begin, const char* end, bool inputEnds, ScannedWord& scanned);
 
-// Returns the position after the run of "; " pairs that starts at `p`. Each pair there
-// ends an empty word, and empty words are skipped, so the run can be passed over whole.
-const char* skipEmptyWords(const char* p, const char* end);
+ private:
+  std::size_t scannedBytes_ = 0;  // bytes of an unsettled word known to hold no end
+};
+
+// Returns the position of the first word from `p` on that is not an empty word or a word
+// of one space ended by "; ": each of those is skipped rather than taken as a tag, so a
+// run of them can be passed over whole. `p` must start a word.
+const char* skipSkippedWords(const char* p, const char* end);
+
+// Returns how many times the `unitSize` bytes just before `p` repeat back to back from
+// `p` on, counting whole copies only (unitSize >= 1, and those bytes lie in the text).
+// When the unit is a run of whole words each ended by "; ", each copy is those words
+// again, so a line repeating them can be passed over in one step.
+std::size_t countRepeats(const char* p, const char* end, std::size_t unitSize);
+
+// Returns whether a word is skipped rather than taken as a tag: the empty word and " ".
+inline bool isSkippedWord(std::string_view word) { return word.empty() || word == " "; }
 
 // Size of the blocks the scan examines at once.
 inline constexpr int kBlockSize = 32;
 
-// Returns a mask of the bytes of the kBlockSize bytes at `block` that may end a word
-// (';', CR, LF): bit i for block[i]. Uses SSE2 where the target has it.
-std::uint32_t wordEndCandidates(const char* block);
+// Masks of one block: bit i stands for block[i]. Computing them reads kBlockSize + 1
+// bytes, since a separator is known only with the byte after its ';'.
+struct BlockMasks {
+  std::uint32_t separators;  // a "; " starts here
+  std::uint32_t lineEnds;    // CR or LF
+  std::uint32_t spaces;      // ' '
+};
+
+// Returns the masks of the block at `block`, with SSE2 where the target has it.
+BlockMasks classifyBlock(const char* block);
 // The same, eight bytes at a time in plain integers, for targets without SSE2.
-std::uint32_t wordEndCandidatesPortable(const char* block);
-
-// Returns how many times the `unitSize` bytes just before `p` repeat back to back from
-// `p` on, counting whole copies only (unitSize >= 1, and those bytes lie in the text).
-// When the unit is a word and the "; " that ended it, each copy is that word again,
-// ended the same way, so a line repeating one word can be passed over in one step.
-std::size_t countRepeats(const char* p, const char* end, std::size_t unitSize);
-
-// Returns the hash of `name`; equal to the hash scanWord gives a word with these bytes.
-std::uint64_t nameHash(std::string_view name);
-
-// Returns whether a word is skipped rather than taken as a tag: the empty word and " ".
-inline bool isSkippedWord(std::string_view word) { return word.empty() || word == " "; }
+BlockMasks classifyBlockPortable(const char* block);
 
 }  // namespace tagtree
 

@@ -1,4 +1,5 @@
-// Word scanning: lines, words, runs of empty and repeated words, and the name hash.
+// Word scanning: lines, words, words cut by the end of a window, runs of skipped and
+// repeated words, and block masks.
 #include "pipeline/word_scanner.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +12,25 @@
 namespace tagtree {
 namespace {
 
-// Cuts `text` into lines of words with scanWord alone, the way grouping walks it.
-std::vector<std::vector<std::string>> cutLines(std::string_view text, bool skipRuns) {
-  std::vector<std::vector<std::string>> lines;
+using Lines = std::vector<std::vector<std::string>>;
+
+// Cuts `text` into lines of words with the scanner alone, the way grouping walks it. The
+// scanner sees the text grow `step` bytes at a time, as a window does, and must give
+// the same words as when it sees the whole text at once.
+Lines cutLines(std::string_view text, bool skipRuns, std::size_t step = SIZE_MAX) {
+  Lines lines;
+  WordScanner scanner;
   const char* p = text.data();
   const char* const end = p + text.size();
+  const char* seen = step >= text.size() ? end : p + step;
   while (p < end) {
     std::vector<std::string>& words = lines.emplace_back();
     for (;;) {
-      if (skipRuns) p = skipEmptyWords(p, end);
-      const ScannedWord scanned = scanWord(p, end);
-      EXPECT_EQ(scanned.hash, nameHash(scanned.word)) << scanned.word;
+      if (skipRuns) p = skipSkippedWords(p, seen);
+      ScannedWord scanned;
+      while (!scanner.scan(p, seen, seen == end, scanned)) {
+        seen = end - seen <= static_cast<std::ptrdiff_t>(step) ? end : seen + step;
+      }
       if (!skipRuns || !isSkippedWord(scanned.word)) words.emplace_back(scanned.word);
       p = scanned.next;
       if (scanned.endsLine) break;
@@ -29,8 +38,6 @@ std::vector<std::vector<std::string>> cutLines(std::string_view text, bool skipR
   }
   return lines;
 }
-
-using Lines = std::vector<std::vector<std::string>>;
 
 TEST(WordScanner, CutsLinesAndWords) {
   struct Case {
@@ -65,7 +72,7 @@ TEST(WordScanner, CutsLinesAndWords) {
   }
 }
 
-TEST(WordScanner, SkippingRunsOfSeparatorsDropsOnlySkippedWords) {
+TEST(WordScanner, SkippingRunsDropsOnlySkippedWords) {
   const std::string texts[] = {
       "; ; ; ; ; ; ; ; ; a; ; ; b; ; ; \n; ; ",
       "a; ; ; ; ; ; ; ; ; ; ; ; ;  ; b",
@@ -77,18 +84,33 @@ TEST(WordScanner, SkippingRunsOfSeparatorsDropsOnlySkippedWords) {
     for (auto& words : expected) std::erase_if(words, isSkippedWord);
     EXPECT_EQ(cutLines(text, true), expected) << "text: " << text;
   }
+  // Runs of empty and one-space words in any mix, long enough for whole blocks, broken
+  // by the pieces that end a run: two spaces, a stray ';', a tag, a line end.
+  const std::string pieces[] = {"; ", "; ", " ; ", " ; ", "  ; ", ";", " ", "a", "\n", "\r"};
+  std::mt19937 random(4242);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int i = static_cast<int>(random() % 60); i > 0; --i) {
+      text += pieces[random() % (random() % 8 == 0 ? std::size(pieces) : 4)];
+    }
+    Lines expected = cutLines(text, false);
+    for (auto& words : expected) std::erase_if(words, isSkippedWord);
+    EXPECT_EQ(cutLines(text, true, 1 + round % 40), expected) << "text: " << text;
+  }
 }
 
 // Cuts `text` like cutLines(text, false), but takes each run of a repeated word (after
 // its "; ") with countRepeats, the way grouping does.
 Lines cutLinesTakingRepeats(std::string_view text) {
   Lines lines;
+  WordScanner scanner;
   const char* p = text.data();
   const char* const end = p + text.size();
   while (p < end) {
     std::vector<std::string>& words = lines.emplace_back();
     for (;;) {
-      const ScannedWord scanned = scanWord(p, end);
+      ScannedWord scanned;
+      EXPECT_TRUE(scanner.scan(p, end, true, scanned));
       p = scanned.next;
       words.emplace_back(scanned.word);
       if (scanned.endsLine) break;
@@ -171,7 +193,7 @@ Lines cutLinesByteByByte(std::string_view text) {
 
 TEST(WordScanner, LongWordsAreCutAsByteByByte) {
   // Words up to 100 bytes, so that word ends fall at every offset of the 32-byte blocks,
-  // with stray ';', CR and LF inside the blocks.
+  // with stray ';', CR and LF inside the blocks, seen whole and growing by 1 to 40 bytes.
   std::mt19937 random(54321);
   const char rare[] = {';', ' ', '\r', '\n', '\xF0', '\0'};
   for (int round = 0; round < 3000; ++round) {
@@ -185,23 +207,33 @@ TEST(WordScanner, LongWordsAreCutAsByteByByte) {
       }
       text += random() % 4 == 0 ? "\n" : "; ";
     }
-    EXPECT_EQ(cutLines(text, false), cutLinesByteByByte(text)) << "text: " << text;
+    const Lines expected = cutLinesByteByByte(text);
+    EXPECT_EQ(cutLines(text, false), expected) << "text: " << text;
+    EXPECT_EQ(cutLines(text, false, 1 + round % 40), expected) << "text: " << text;
   }
 }
 
-TEST(WordScanner, BlockMasksFlagExactlySemicolonCrAndLf) {
+TEST(WordScanner, BlockMasksFlagSeparatorsLineEndsAndSpaces) {
   std::mt19937 random(777);
   const char likely[] = {';', '\r', '\n', ' ', ':', '<', '\x0B', '\x0C', '\x8D', '\x8A', '\xBB'};
   for (int round = 0; round < 5000; ++round) {
-    char block[kBlockSize];
-    std::uint32_t expected = 0;
-    for (int i = 0; i < kBlockSize; ++i) {
-      block[i] = random() % 2 == 0 ? likely[random() % std::size(likely)]
-                                   : static_cast<char>(random() % 256);
-      if (block[i] == ';' || block[i] == '\r' || block[i] == '\n') expected |= 1u << i;
+    char block[kBlockSize + 1];
+    for (char& byte : block) {
+      byte = random() % 2 == 0 ? likely[random() % std::size(likely)]
+                               : static_cast<char>(random() % 256);
     }
-    EXPECT_EQ(wordEndCandidates(block), expected) << round;
-    EXPECT_EQ(wordEndCandidatesPortable(block), expected) << round;
+    BlockMasks expected{0, 0, 0};
+    for (int i = 0; i < kBlockSize; ++i) {
+      const std::uint32_t bit = 1u << i;
+      if (block[i] == ';' && block[i + 1] == ' ') expected.separators |= bit;
+      if (block[i] == '\r' || block[i] == '\n') expected.lineEnds |= bit;
+      if (block[i] == ' ') expected.spaces |= bit;
+    }
+    for (const BlockMasks masks : {classifyBlock(block), classifyBlockPortable(block)}) {
+      EXPECT_EQ(masks.separators, expected.separators) << round;
+      EXPECT_EQ(masks.lineEnds, expected.lineEnds) << round;
+      EXPECT_EQ(masks.spaces, expected.spaces) << round;
+    }
   }
 }
 
@@ -211,18 +243,6 @@ TEST(WordScanner, IsSkippedWordOnlyForEmptyAndOneSpace) {
   EXPECT_FALSE(isSkippedWord("  "));
   EXPECT_FALSE(isSkippedWord("a"));
   EXPECT_FALSE(isSkippedWord(std::string_view("\0", 1)));
-}
-
-TEST(WordScanner, HashDependsOnEveryByteAndTheLength) {
-  const std::string base(100, 'x');  // three whole blocks of four lanes, and a tail
-  const std::uint64_t baseHash = nameHash(base);
-  for (std::size_t i = 0; i < base.size(); ++i) {
-    std::string changed = base;
-    changed[i] = 'y';
-    EXPECT_NE(nameHash(changed), baseHash) << "byte " << i;
-  }
-  EXPECT_NE(nameHash("ab"), nameHash(std::string_view("ab\0", 3)));
-  EXPECT_NE(nameHash(""), nameHash(std::string_view("\0", 1)));
 }
 
 }  // namespace

@@ -110,7 +110,16 @@ TEST(LiteralModel, MatchesTheBundledExamples) {
 // Builds random inputs of several shapes, each aimed at a different part of the rules.
 class InputGenerator {
  public:
-  enum Shape { kSmall, kManyTags, kManyLines, kLongLine, kManyChildren, kByteSoup, kShapes };
+  enum Shape {
+    kSmall,
+    kManyTags,
+    kManyLines,
+    kLongLine,
+    kManyChildren,
+    kOverflowingLine,
+    kByteSoup,
+    kShapes
+  };
 
   explicit InputGenerator(unsigned seed) : random_(seed) {}
 
@@ -126,6 +135,8 @@ class InputGenerator {
         return text(vocabulary(pick(1, 10)), pick(1, 3), 44, 56);
       case kManyChildren:
         return manyChildren();
+      case kOverflowingLine:
+        return overflowingLine();
       default:
         return byteSoup();
     }
@@ -193,7 +204,9 @@ class InputGenerator {
       const int words = pick(minWords, maxWords);
       for (int word = 0; word < words; ++word) {
         if (word > 0) result += "; ";
-        if (chance(5)) {
+        if (chance(3)) {
+          result += skippedRun();
+        } else if (chance(5)) {
           result += chance(50) ? "" : " ";
         } else {
           result += names[pick(0, static_cast<int>(names.size()) - 1)];
@@ -202,6 +215,39 @@ class InputGenerator {
       if (chance(5)) result += "; ";
     }
     if (lineCount > 0 && chance(70)) result += terminator();
+    return result;
+  }
+
+  // A run of empty and one-space words, long enough to fill whole blocks; it ends where
+  // the next word would start.
+  std::string skippedRun() {
+    std::string run;
+    for (int i = pick(8, 40); i > 0; --i) run += chance(50) ? "; " : " ; ";
+    return run.substr(0, run.size() - 2);
+  }
+
+  // Up to 100 distinct tags on the first lines, then a line that overflows its group with
+  // known tags, often in a repeating pattern, and may bring new names after that: 180,
+  // or 41 when they pass the 100th.
+  std::string overflowingLine() {
+    const int known = pick(85, 100);
+    std::string result;
+    for (int first = 0; first < known; first += 50) {
+      result += tag_text::numberedTags(first, std::min(50, known - first)) + terminator();
+    }
+    const int period = pick(1, 6);
+    for (int word = 0, words = pick(51, 120); word < words; ++word) {
+      if (word > 0) result += "; ";
+      if (chance(4)) {
+        result += skippedRun();
+      } else if (chance(10)) {
+        result += "u" + std::to_string(pick(0, 15));  // a new name, or one seen already
+      } else {
+        result += "t" + std::to_string(chance(70) ? word % period : pick(0, known - 1));
+      }
+    }
+    if (chance(30)) result += "; " + skippedRun();
+    if (chance(50)) result += terminator();
     return result;
   }
 
@@ -236,17 +282,26 @@ class InputGenerator {
 };
 
 TEST(LiteralModel, AgreesWithTheToolOnGeneratedInputs) {
+  // Every input is also read 1 to 40 bytes at a time, so that every word, separator, line
+  // end and run of skipped or repeated words is cut by the end of the bytes at hand.
+  constexpr std::size_t kReadSizes = 40;
   InputGenerator generator(20261208);
   std::map<std::string, int> outcomes;  // error message, or "" for success
   int children180 = 0;
+  std::map<std::string, int> overflowOutcomes;
   for (int round = 0; round < 600; ++round) {
     for (int shape = 0; shape < InputGenerator::kShapes; ++shape) {
       const std::string input = generator.make(static_cast<InputGenerator::Shape>(shape));
       const ModelResult expected = runLiteralModel(input);
-      StringSink sink;
-      const int status = runOnText(input, sink);
-      ASSERT_EQ(sink.text(), expected.output) << "input: " << escaped(input);
-      ASSERT_EQ(status, expected.status) << "input: " << escaped(input);
+      for (std::size_t readSize = 1; readSize <= kReadSizes + 1; ++readSize) {
+        StringSink sink;
+        const int status =
+            readSize > kReadSizes ? runOnText(input, sink) : runOnText(input, sink, readSize);
+        ASSERT_EQ(sink.text(), expected.output)
+            << "read size " << readSize << ", input: " << escaped(input);
+        ASSERT_EQ(status, expected.status)
+            << "read size " << readSize << ", input: " << escaped(input);
+      }
 
       const std::size_t error = expected.output.find("Error: ");
       const std::string outcome = error == std::string::npos ? "" : expected.output.substr(error);
@@ -255,6 +310,7 @@ TEST(LiteralModel, AgreesWithTheToolOnGeneratedInputs) {
           outcome == "Error: ArrayBoundsError corvane(180)\n") {
         ++children180;
       }
+      if (shape == InputGenerator::kOverflowingLine) ++overflowOutcomes[outcome];
     }
   }
   // Every way a run can end was reached, so the agreement above covers each of them.
@@ -264,6 +320,9 @@ TEST(LiteralModel, AgreesWithTheToolOnGeneratedInputs) {
     EXPECT_GE(outcomes[outcome], 20) << escaped(outcome);
   }
   EXPECT_GE(children180, 20);
+  // A line that overflows ends in 180, or in 41 when a new name past the 100th follows.
+  EXPECT_GE(overflowOutcomes["Error: ArrayBoundsError corvane(180)\n"], 20);
+  EXPECT_GE(overflowOutcomes["Error: ArrayBoundsError corvane(41)\n"], 20);
 }
 
 }  // namespace

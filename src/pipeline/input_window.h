@@ -1,0 +1,60 @@
+// The bytes of the input at hand: a buffer that a ByteSource fills a fixed amount at a
+// time. What the scan has finished with is dropped at each refill; what it still needs,
+// the start of a word that runs past the bytes read so far, is kept and moved to the
+// front. So memory holds one read's worth of input plus the longest word, however large
+// the input is.
+#ifndef TAGTREE_PIPELINE_INPUT_WINDOW_H_
+#define TAGTREE_PIPELINE_INPUT_WINDOW_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pipeline/byte_source.h"
+
+namespace tagtree {
+
+class InputWindow {
+ public:
+  // Bytes asked of the source per read when no other size is given, chosen by
+  // measurement: larger reads cost fewer calls but fall out of the cache before the
+  // scan gets to them.
+  static constexpr std::size_t kDefaultReadSize = 128 * 1024;
+
+  // Makes an empty window over `source` that reads `readSize` (>= 1) bytes at a time.
+  InputWindow(ByteSource& source, std::size_t readSize);
+  InputWindow(const InputWindow&) = delete;
+  InputWindow& operator=(const InputWindow&) = delete;
+  ~InputWindow();
+
+  // The bytes at hand. Valid until the next refill.
+  const char* begin() const { return data_; }
+  const char* end() const { return data_ + size_; }
+  // Returns whether the source has ended: nothing will ever follow end().
+  bool atEnd() const { return atEnd_; }
+  // Returns the position of `p` (in [begin, end]) counted from the start of the input.
+  std::uint64_t offsetOf(const char* p) const {
+    return dropped_ + static_cast<std::uint64_t>(p - data_);
+  }
+
+  // Drops the bytes before `keep` (in [begin, end]), moves the rest to the front and
+  // reads more after them. Returns false, and atEnd() turns true, when the source has
+  // ended. Throws what the source throws, and std::bad_alloc when the kept bytes and a
+  // read's worth no longer fit in memory.
+  bool refill(const char* keep);
+
+  // Reads the rest of the input and drops it, so that a failure to read it is not missed.
+  void drain();
+
+ private:
+  ByteSource& source_;
+  std::size_t readSize_;
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+  std::uint64_t dropped_ = 0;  // bytes dropped from the front so far
+  bool atEnd_ = false;
+};
+
+}  // namespace tagtree
+
+#endif  // TAGTREE_PIPELINE_INPUT_WINDOW_H_
