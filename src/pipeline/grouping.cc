@@ -12,6 +12,7 @@
 // the line is passed over whole.
 #include "pipeline/grouping.h"
 
+#include <bit>
 #include <limits>
 
 #include "frame/failure.h"
@@ -70,12 +71,17 @@ class LineGrouper {
 
   // Returns the slot of the tag named `word`, making the tag if it is new. Throws 41
   // when a new tag is needed and all slots are in use.
-  int slotOf(const ScannedWord& word) {
-    int slot = index_.find(word.word);
-    if (slot != NameIndex::kNotFound) return slot;
+  int slotOf(std::string_view word) {
+    const int slot = index_.find(word, window_.end());
+    return slot != NameIndex::kNotFound ? slot : addTag(word);
+  }
+
+  // Makes a tag named `word` and returns its slot; slotOf without the lookup, kept out of
+  // the word loops, which seldom need it.
+  [[gnu::noinline]] int addTag(std::string_view word) {
     if (grouping_.allTagCount == kMaxTags) throw boundsFailure(kTooManyTags);
-    slot = grouping_.allTagCount;
-    Tag& tag = grouping_.tagStore_.emplace_back(word.word);
+    const int slot = grouping_.allTagCount;
+    Tag& tag = grouping_.tagStore_.emplace_back(word);
     grouping_.allTags[slot] = &tag;
     grouping_.tagGroups.create(&tag);
     index_.insert(tag.name(), slot);
@@ -104,7 +110,7 @@ class LineGrouper {
       }
       if (!isSkippedWord(scanned.word)) {
         const int tagsBefore = grouping_.allTagCount;
-        const int slot = slotOf(scanned);
+        const int slot = slotOf(scanned.word);
         Tag* const tag = grouping_.allTags[slot];
         // A new tag starts with count 1, its first occurrence.
         tag->addOccurrences(slot == tagsBefore ? occurrences - 1 : occurrences);
@@ -122,34 +128,68 @@ class LineGrouper {
   }
 
   // Scans the rest of a line whose group has overflowed, from the word at `p`, making a
-  // tag of each new name (so a 101st throws 41). Where a word was seen before in this
-  // line, the text since then is a run of whole words; if it repeats straight on, the
-  // copies hold no new name and are passed over in one step.
+  // tag of each new name (so a 101st throws 41). Short words are taken a block at a time,
+  // straight from the block's mask of word ends. Every so many words it looks for a
+  // repeating stretch: where a word was seen before in this line, the text since then is
+  // a run of whole words; if it repeats straight on, the copies hold no new name and are
+  // passed over in one step. Trying at every word would cost a branch that a line of no
+  // pattern mispredicts again and again.
   void searchRestOfLineForNewNames(const char* p) {
     constexpr std::uint64_t kNotSeen = std::numeric_limits<std::uint64_t>::max();
+    constexpr unsigned kWordsBetweenTries = 64;
     std::array<std::uint64_t, kMaxTags> lastStart;  // input offset of each tag's last word
     lastStart.fill(kNotSeen);
+    unsigned wordsToTry = kWordsBetweenTries;
+    const char* tryFrom = nullptr;  // a word seen before in this line, and where it was
+    std::uint64_t tryPrevious = 0;
+    // Notes the tag word [start, stop); returns whether it is worth a try for a repeat.
+    auto note = [&](const char* start, const char* stop) {
+      const int slot = slotOf(std::string_view(start, static_cast<std::size_t>(stop - start)));
+      const std::uint64_t previous = lastStart[slot];
+      lastStart[slot] = window_.offsetOf(start);
+      if (--wordsToTry != 0 || previous == kNotSeen) return;
+      wordsToTry = kWordsBetweenTries;
+      tryFrom = start;
+      tryPrevious = previous;
+    };
     for (;;) {
       p = skipSkippedWords(p, window_.end());
+      if (window_.end() - p > kBlockSize) {
+        if (std::uint32_t ends = wordEndMask(p)) {
+          const char* start = p;
+          for (; ends != 0; ends &= ends - 1) {
+            const char* const stop = p + std::countr_zero(ends);
+            const std::string_view word(start, static_cast<std::size_t>(stop - start));
+            if (!isSkippedWord(word)) note(start, stop);
+            if (*stop != ';') return;  // CR or LF: the line ends
+            start = stop + 2;
+          }
+          p = start;
+          if (tryFrom != nullptr) p = passRepeats(tryFrom, tryPrevious, p);
+          tryFrom = nullptr;
+          continue;
+        }
+      }
+      // A word longer than a block, or the last bytes at hand: the general way.
       const ScannedWord scanned = nextWord(p);
       p = scanned.next;
       if (!isSkippedWord(scanned.word)) {
-        const int slot = slotOf(scanned);
-        const char* const start = scanned.word.data();
-        const std::uint64_t offset = window_.offsetOf(start);
-        const std::uint64_t previous = lastStart[slot];
-        lastStart[slot] = offset;
-        if (previous != kNotSeen && previous >= window_.offsetOf(window_.begin())) {
-          const std::size_t unitSize = static_cast<std::size_t>(offset - previous);
-          const std::size_t repeats = countRepeats(start, window_.end(), unitSize);
-          if (repeats > 0) {
-            p = start + repeats * unitSize;  // a word start, still inside the line
-            continue;
-          }
-        }
+        note(scanned.word.data(), scanned.word.data() + scanned.word.size());
+        if (tryFrom != nullptr && !scanned.endsLine) p = passRepeats(tryFrom, tryPrevious, p);
+        tryFrom = nullptr;
       }
       if (scanned.endsLine) return;
     }
+  }
+
+  // Returns where scanning goes on after `p` (a word start in the line), when the words
+  // since the one at `from` was last seen, at input offset `previous` in this line,
+  // repeat straight on from `from`: after the last whole copy, if that is further on.
+  const char* passRepeats(const char* from, std::uint64_t previous, const char* p) {
+    if (previous < window_.offsetOf(window_.begin())) return p;  // no longer at hand
+    const std::size_t unitSize = static_cast<std::size_t>(window_.offsetOf(from) - previous);
+    const char* const after = from + countRepeats(from, window_.end(), unitSize) * unitSize;
+    return after > p ? after : p;
   }
 
   Grouping& grouping_;

@@ -59,25 +59,46 @@ class NameHasher {
   std::size_t chunks_ = 0;
 };
 
-// Returns the hash of `name`, which depends on every byte.
-inline std::uint64_t nameHash(std::string_view name) {
+// Returns the hash of `name`, which depends on every byte. Bytes up to `readable` (at or
+// after the end of the name) may be read, which spares a short name a byte-wise copy.
+inline std::uint64_t nameHash(std::string_view name, const char* readable) {
   NameHasher hasher;
   const char* p = name.data();
   const char* const end = p + name.size();
   for (; end - p >= 32; p += 32) hasher.mix4(p);
   for (; end - p >= 8; p += 8) hasher.mix(load8(p));
-  return hasher.finish(loadPartial(p, static_cast<std::size_t>(end - p), end), name.size());
+  return hasher.finish(loadPartial(p, static_cast<std::size_t>(end - p), readable), name.size());
 }
+
+inline std::uint64_t nameHash(std::string_view name) {
+  return nameHash(name, name.data() + name.size());
+}
+
+// Names of at most this many bytes fill one chunk, and their key is a bijection of that
+// chunk: two such names of one length never share a key.
+inline constexpr std::size_t kDistinctKeyLength = 8;
 
 // Names longer than this are keyed by their ends alone.
 inline constexpr std::size_t kFullyKeyedLength = 64;
 
-// Returns the key of `name`: its hash if it is at most kFullyKeyedLength bytes long,
-// else a hash of its first and last 32 bytes and its length. A long word is compared
-// byte for byte with the name it may be anyway, so hashing all of it would read it a
-// third time for nothing, except where names share a key.
-inline std::uint64_t nameKey(std::string_view name) {
-  if (name.size() <= kFullyKeyedLength) return nameHash(name);
+// Returns the key of `name`, by which the name index finds it. A short name, the common
+// case, takes one multiply. A name of up to kFullyKeyedLength bytes is keyed by its hash.
+// A longer one is keyed by its first and last 32 bytes and its length: a long word is
+// compared byte for byte with the name it may be anyway, so hashing all of it would read
+// it a third time for nothing, except where names share a key. `readable` is as for
+// nameHash.
+inline std::uint64_t nameKey(std::string_view name, const char* readable) {
+  if (name.size() <= kDistinctKeyLength) {
+    const std::uint64_t chunk =
+        name.size() == 8 ? load8(name.data()) : loadPartial(name.data(), name.size(), readable);
+    // Adding, multiplying by an odd number and folding the high half in are each a
+    // bijection; the folding brings the high bits, which the multiply mixes most, down to
+    // the low ones that index the table.
+    const std::uint64_t mixed =
+        (chunk + name.size() * 0x9E3779B97F4A7C15ULL) * 0xFF51AFD7ED558CCDULL;
+    return mixed ^ (mixed >> 32);
+  }
+  if (name.size() <= kFullyKeyedLength) return nameHash(name, readable);
   NameHasher hasher;
   hasher.mix4(name.data());
   hasher.mix4(name.data() + name.size() - 32);

@@ -1,15 +1,12 @@
 // NameIndex: linear probing over a small fixed table.
 #include "pipeline/name_index.h"
 
-#include "pipeline/name_hash.h"
-
 namespace tagtree {
 
-int NameIndex::find(std::string_view name) const {
-  const std::uint64_t key = nameKey(name);
+int NameIndex::findLong(std::string_view name, std::uint64_t key, std::size_t i) const {
   bool hashed = false;
   std::uint64_t hash = 0;
-  for (std::size_t i = key & (kTableSize - 1);; i = (i + 1) & (kTableSize - 1)) {
+  for (;; i = (i + 1) & (kTableSize - 1)) {
     const Entry& entry = entries_[i];
     if (entry.slot == kNotFound) return kNotFound;
     if (entry.key != key || entry.name.size() != name.size()) continue;
@@ -25,7 +22,7 @@ int NameIndex::find(std::string_view name) const {
 }
 
 void NameIndex::insert(std::string_view name, int slot) {
-  const std::uint64_t key = nameKey(name);
+  const std::uint64_t key = nameKey(name, name.data() + name.size());
   bool keyShared = false;
   std::size_t i = key & (kTableSize - 1);
   for (; entries_[i].slot != kNotFound; i = (i + 1) & (kTableSize - 1)) {

@@ -1,12 +1,16 @@
 // Finds the allTags slot of a name without comparing it against every tag: an
-// open-addressing hash table keyed by nameKey, confirmed by comparing bytes. Where long
-// names share a key, their full hashes tell them apart before any bytes are compared.
+// open-addressing hash table keyed by nameKey. A short name is told apart by its key and
+// length alone; a longer one is confirmed by comparing bytes, and where long names share
+// a key, by their full hashes first.
 #ifndef TAGTREE_PIPELINE_NAME_INDEX_H_
 #define TAGTREE_PIPELINE_NAME_INDEX_H_
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "pipeline/name_hash.h"
 
 namespace tagtree {
 
@@ -16,8 +20,10 @@ class NameIndex {
   // Holds at most this many names; the table stays at most 40% full.
   static constexpr int kMaxNames = 100;
 
-  // Returns the slot stored for `name`, or kNotFound.
-  int find(std::string_view name) const;
+  // Returns the slot stored for `name`, or kNotFound. Bytes up to `readable` (at or after
+  // the end of `name`) may be read.
+  int find(std::string_view name, const char* readable) const;
+  int find(std::string_view name) const { return find(name, name.data() + name.size()); }
 
   // Records that `name` (not yet present) is in slot `slot`. At most kMaxNames names may
   // be inserted; the bytes of `name` must stay in place as long as the index.
@@ -32,8 +38,24 @@ class NameIndex {
     int slot = kNotFound;
     bool keyShared = false;
   };
+
+  // find for a name longer than kDistinctKeyLength whose key and length match the entry
+  // at `i`: goes on from there, confirming by bytes.
+  int findLong(std::string_view name, std::uint64_t key, std::size_t i) const;
+
   std::array<Entry, kTableSize> entries_{};
 };
+
+inline int NameIndex::find(std::string_view name, const char* readable) const {
+  const std::uint64_t key = nameKey(name, readable);
+  for (std::size_t i = key & (kTableSize - 1);; i = (i + 1) & (kTableSize - 1)) {
+    const Entry& entry = entries_[i];
+    if (entry.slot == kNotFound) return kNotFound;
+    if (entry.key == key && entry.name.size() == name.size()) {
+      return name.size() <= kDistinctKeyLength ? entry.slot : findLong(name, key, i);
+    }
+  }
+}
 
 }  // namespace tagtree
 

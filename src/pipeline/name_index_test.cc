@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,32 @@ TEST(NameHash, DependsOnEveryByteAndTheLength) {
   }
   EXPECT_NE(nameHash("ab"), nameHash(std::string_view("ab\0", 3)));
   EXPECT_NE(nameHash(""), nameHash(std::string_view("\0", 1)));
+}
+
+TEST(NameKey, TellsShortNamesApartByItself) {
+  // The index takes a short name whose key and length match for that name, unread; so no
+  // two short names of one length may share a key. All names of up to 2 bytes, and many
+  // of each longer length up to kDistinctKeyLength, varied in every byte.
+  std::map<std::uint64_t, std::string> names;
+  auto add = [&](const std::string& name) {
+    const auto [it, added] = names.try_emplace(nameKey(name, name.data() + name.size()), name);
+    EXPECT_TRUE(added || it->second.size() != name.size() || it->second == name) << name;
+  };
+  add("");
+  for (int first = 0; first < 256; ++first) {
+    add(std::string(1, static_cast<char>(first)));
+    for (int second = 0; second < 256; ++second) {
+      add(std::string{static_cast<char>(first), static_cast<char>(second)});
+    }
+  }
+  for (std::size_t length = 3; length <= kDistinctKeyLength; ++length) {
+    for (std::uint32_t i = 0; i < 20000; ++i) {
+      std::string name(length, '\0');
+      for (std::size_t k = 0; k < length; ++k)
+        name[k] = static_cast<char>(i * 2654435761u >> (k * 4));
+      add(name);
+    }
+  }
 }
 
 TEST(NameIndex, FindsEveryNameAndNothingElse) {

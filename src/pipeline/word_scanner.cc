@@ -15,8 +15,6 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
-#elif defined(__SSE2__)
-#include <emmintrin.h>
 #endif
 
 namespace tagtree {
@@ -85,37 +83,15 @@ BlockMasks masks(const char* block) {
   return {semicolons & spaceAfter, lineEnds, spaces};
 }
 
-// Returns the mask of the bytes of the block at `block` that end a word: the ';' of a
-// "; ", CR and LF. Reads kBlockSize + 1 bytes.
-std::uint32_t wordEnds(const char* block) {
-  const __m128i semicolon = _mm_set1_epi8(';');
-  const __m128i space = _mm_set1_epi8(' ');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  auto mask16 = [&](const char* p) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-    const __m128i separators =
-        _mm_and_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(next, space));
-    const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(separators, lineEnds)));
-  };
-  return mask16(block) | mask16(block + 16) << 16;
-}
 #else
 BlockMasks masks(const char* block) { return masksPortable(block); }
-
-std::uint32_t wordEnds(const char* block) {
-  const BlockMasks found = masksPortable(block);
-  return found.separators | found.lineEnds;
-}
 #endif
 
 // Returns the first block from `chunk` on that holds a word end, with `ends` set to its
 // mask, or else the first block that does not fit before `end` with the byte after it.
 const char* findBlockWithEnd(const char* chunk, const char* end, std::uint32_t& ends) {
   for (; end - chunk > kBlockSize; chunk += kBlockSize) {
-    if ((ends = wordEnds(chunk)) != 0) return chunk;
+    if ((ends = wordEndMask(chunk)) != 0) return chunk;
   }
   return chunk;
 }
@@ -161,7 +137,7 @@ bool WordScanner::scan(const char* begin, const char* end, bool inputEnds, Scann
   const char* stop = nullptr;
   if (end - chunk > kBlockSize) {
     // Most words end in their first block; a longer one goes on in the loop.
-    std::uint32_t ends = wordEnds(chunk);
+    std::uint32_t ends = wordEndMask(chunk);
     if (ends == 0) chunk = findBlockWithEndHere(chunk + kBlockSize, end, ends);
     if (ends != 0) stop = chunk + std::countr_zero(ends);
   }
