@@ -236,7 +236,7 @@ class InputGenerator {
       result += tag_text::numberedTags(first, std::min(50, known - first)) + terminator();
     }
     const int period = pick(1, 6);
-    for (int word = 0, words = pick(51, 120); word < words; ++word) {
+    for (int word = 0, words = pick(51, 300); word < words; ++word) {
       if (word > 0) result += "; ";
       if (chance(4)) {
         result += skippedRun();
