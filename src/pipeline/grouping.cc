@@ -142,7 +142,7 @@ class LineGrouper {
     unsigned wordsToTry = kWordsBetweenTries;
     const char* tryFrom = nullptr;  // a word seen before in this line, and where it was
     std::uint64_t tryPrevious = 0;
-    // Notes the tag word [start, stop); returns whether it is worth a try for a repeat.
+    // Notes the tag word [start, stop), and every so many words marks it for a try.
     auto note = [&](const char* start, const char* stop) {
       const int slot = slotOf(std::string_view(start, static_cast<std::size_t>(stop - start)));
       const std::uint64_t previous = lastStart[slot];
