@@ -77,14 +77,19 @@ def write_skipped_words(f, scale):
     return 5 * 6 + 10 * 5 + 3 * 6 + 6, 6
 
 
+def write_repeated(f, unit, times):
+    """Writes `unit` `times` times, a chunk at a time."""
+    per_chunk = CHUNK // len(unit)
+    piece = unit * per_chunk
+    while times > 0:
+        count = min(times, per_chunk)
+        f.write(piece if count == per_chunk else unit * count)
+        times -= count
+
+
 def write_repeats(f, scale):
     """One line repeating one short tag 20 million times; it ends in the 180 failure."""
-    piece = b"a; " * (CHUNK // 3)
-    left = 20_000_000 * scale
-    while left > 0:
-        count = min(left, CHUNK // 3)
-        f.write(piece if count == CHUNK // 3 else b"a; " * count)
-        left -= count
+    write_repeated(f, b"a; ", 20_000_000 * scale)
     f.write(b"\n")
     return 1, 1
 
@@ -100,12 +105,7 @@ def write_semicolon_dense(f, scale):
 
 def write_alternating(f, scale):
     """One line "a; b; a; b; ..." of 20 million words; it ends in the 180 failure."""
-    piece = b"a; b; " * (CHUNK // 6)
-    left = 10_000_000 * scale
-    while left > 0:
-        count = min(left, CHUNK // 6)
-        f.write(piece if count == CHUNK // 6 else b"a; b; " * count)
-        left -= count
+    write_repeated(f, b"a; b; ", 10_000_000 * scale)
     f.write(b"a\n")
     return 2, 1
 
