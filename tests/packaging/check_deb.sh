@@ -15,6 +15,6 @@ for field in 'Package: tagtree' 'Maintainer: tagtree maintainers <' 'Depends: li
   printf '%s\n' "$info" | grep -q "^ $field" || { echo "missing field: $field"; exit 1; }
 done
 contents=$(dpkg-deb --contents "$deb")
-for file in ./usr/bin/tagtree ./usr/share/man/man1/tagtree.1; do
+for file in ./usr/bin/tagtree ./usr/share/man/man1/tagtree.1.gz; do
   printf '%s\n' "$contents" | grep -q " $file\$" || { echo "missing file: $file"; exit 1; }
 done

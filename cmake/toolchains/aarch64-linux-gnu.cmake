@@ -1,0 +1,16 @@
+# Cross-compiles for aarch64 Linux with Debian's cross compiler (g++-aarch64-linux-gnu) and runs
+# what it builds (test discovery, ctest) under qemu-user with Debian's aarch64 C library.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+set(tagtree_triple aarch64-linux-gnu)
+
+set(CMAKE_C_COMPILER ${tagtree_triple}-gcc)
+set(CMAKE_CXX_COMPILER ${tagtree_triple}-g++)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/${tagtree_triple})
+
+# Libraries, headers and packages only for the target, programs only from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${tagtree_triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,16 @@
+# Cross-compiles for s390x Linux with Debian's cross compiler (g++-s390x-linux-gnu) and runs
+# what it builds (test discovery, ctest) under qemu-user with Debian's s390x C library.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR s390x)
+set(tagtree_triple s390x-linux-gnu)
+
+set(CMAKE_C_COMPILER ${tagtree_triple}-gcc)
+set(CMAKE_CXX_COMPILER ${tagtree_triple}-g++)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x -L /usr/${tagtree_triple})
+
+# Libraries, headers and packages only for the target, programs only from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${tagtree_triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
