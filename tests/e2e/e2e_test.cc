@@ -162,26 +162,39 @@ TEST(Reading, FifoIsReadWhole) {
   EXPECT_EQ(result.status, 0);
 }
 
-TEST(Output, FailedWritesAreReportedOnStandardError) {
-  WorkDir dir;
-  dir.write("files.in", "a\n");
-  RunOptions full;
-  full.stdoutMode = StdoutMode::kDevFull;
-  RunResult result = dir.run(full);
-  EXPECT_EQ(result.err, "Error: standard output: No space left on device\n");
-  EXPECT_EQ(result.status, 1);
-
-  RunOptions closed;
+TEST(Descriptors, ClosedOrFailingStandardStreams) {
+  struct Case {
+    const char* what;
+    const char* input;  // nullptr: no files.in
+    RunOptions options;
+    std::string out;
+    std::string err;
+    int status;
+  };
+  RunOptions full, closed, stdinClosed, fullWithoutStderr;
+  full.stdoutMode = fullWithoutStderr.stdoutMode = StdoutMode::kDevFull;
   closed.stdoutMode = StdoutMode::kClosed;
-  result = dir.run(closed);
-  EXPECT_EQ(result.err, "Error: standard output: Bad file descriptor\n");
-  EXPECT_EQ(result.status, 1);
-
-  // The error line of a failed run cannot be written either.
-  WorkDir missing;
-  result = missing.run(full);
-  EXPECT_EQ(result.err, "Error: standard output: No space left on device\n");
-  EXPECT_EQ(result.status, 1);
+  stdinClosed.stdinClosed = true;
+  fullWithoutStderr.stderrClosed = true;
+  const Case cases[] = {
+      {"output on a full device", "a\n", full, "",
+       "Error: standard output: No space left on device\n", 1},
+      {"output closed", "a\n", closed, "", "Error: standard output: Bad file descriptor\n", 1},
+      {"error line on a full device", nullptr, full, "",
+       "Error: standard output: No space left on device\n", 1},
+      {"files.in opened as descriptor 0", "a; b\na\n", stdinClosed, "/a\n/a/b\n", "", 0},
+      {"output on a full device, nowhere to say so", "a\n", fullWithoutStderr, "", "", 1},
+  };
+  for (Case c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir;
+    if (c.input != nullptr) dir.write("files.in", c.input);
+    c.options.deadlineSeconds = 30;
+    const RunResult result = dir.run(c.options);
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.status, c.status);
+  }
 }
 
 TEST(Output, PipeWithoutReaderEndsTheRunBySigpipe) {

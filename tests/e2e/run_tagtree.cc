@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -78,6 +79,9 @@ RunResult WorkDir::run(const RunOptions& options) const {
       const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
       ::setrlimit(RLIMIT_AS, &limit);
     }
+    // Last, so that no descriptor opened above takes their place.
+    if (options.stdinClosed) ::close(STDIN_FILENO);
+    if (options.stderrClosed) ::close(STDERR_FILENO);
     ::execv(argvPointers[0], argvPointers.data());
     ::_exit(127);
   }
@@ -93,14 +97,23 @@ RunResult WorkDir::run(const RunOptions& options) const {
     ::close(fd);
   });
   int waitStatus = 0;
-  ::waitpid(pid, &waitStatus, 0);
+  if (options.deadlineSeconds == 0) {
+    ::waitpid(pid, &waitStatus, 0);
+  } else {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(options.deadlineSeconds);
+    while (::waitpid(pid, &waitStatus, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) ::kill(pid, SIGKILL);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
   feeder.join();
 
   RunResult result;
   if (WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
   if (WIFSIGNALED(waitStatus)) result.signal = WTERMSIG(waitStatus);
   if (options.stdoutMode == StdoutMode::kCaptured) result.out = readFile(outPath);
-  result.err = readFile(errPath);
+  if (!options.stderrClosed) result.err = readFile(errPath);
   ::unlink(outPath.c_str());
   ::unlink(errPath.c_str());
   return result;

@@ -14,15 +14,20 @@ enum class StdoutMode { kCaptured, kDevFull, kClosed, kReaderGone };
 struct RunOptions {
   std::vector<std::string> arguments;
   StdoutMode stdoutMode = StdoutMode::kCaptured;
-  // Fed to the tool's standard input through a pipe.
+  // Fed to the tool's standard input through a pipe, unless that is closed.
   std::string stdinBytes;
+  // Start the tool with these descriptors closed, so that the files it opens take them.
+  bool stdinClosed = false;
+  bool stderrClosed = false;
   // When nonzero, the tool runs with its address space limited to this many bytes.
   unsigned long addressSpaceLimit = 0;
+  // When nonzero, the tool is killed (SIGKILL) if it has not ended after this long.
+  int deadlineSeconds = 0;
 };
 
 struct RunResult {
   std::string out;
-  std::string err;
+  std::string err;  // empty when standard error was closed
   int status = -1;  // exit status, or -1 when killed by a signal
   int signal = 0;
 };
