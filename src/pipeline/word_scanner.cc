@@ -2,20 +2,15 @@
 //
 // The scan takes the text in 32-byte blocks. One pass over a block gives a mask of the
 // bytes that end a word: the ';' of each "; " (the byte after it is read too), CR and LF
-// (SSE2 on x86-64, AVX2 for the long stretches inside long words where the processor has
-// it, eight bytes at a time elsewhere). A block without one, the common case inside a
-// long name, is passed at once; a block with one ends the word at its lowest bit, with
-// no check per candidate byte. Near the end of the bytes at hand, where a block and the
-// byte after it no longer fit, the scan goes on byte by byte.
+// (SSE2 on x86-64, eight bytes at a time elsewhere). A block without one, the common case
+// inside a long name, is passed at once; a block with one ends the word at its lowest
+// bit, with no check per candidate byte. Near the end of the bytes at hand, where a block
+// and the byte after it no longer fit, the scan goes on byte by byte.
 #include "pipeline/word_scanner.h"
 
 #include <bit>
 
 #include "pipeline/byte_load.h"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace tagtree {
 namespace {
@@ -87,46 +82,6 @@ BlockMasks masks(const char* block) {
 BlockMasks masks(const char* block) { return masksPortable(block); }
 #endif
 
-// Returns the first block from `chunk` on that holds a word end, with `ends` set to its
-// mask, or else the first block that does not fit before `end` with the byte after it.
-const char* findBlockWithEnd(const char* chunk, const char* end, std::uint32_t& ends) {
-  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
-    if ((ends = wordEndMask(chunk)) != 0) return chunk;
-  }
-  return chunk;
-}
-
-#if defined(__x86_64__)
-// The same with AVX2, a whole block per instruction.
-__attribute__((target("avx2"))) const char* findBlockWithEndAvx2(const char* chunk, const char* end,
-                                                                 std::uint32_t& ends) {
-  const __m256i semicolon = _mm256_set1_epi8(';');
-  const __m256i space = _mm256_set1_epi8(' ');
-  const __m256i cr = _mm256_set1_epi8('\r');
-  const __m256i lf = _mm256_set1_epi8('\n');
-  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
-    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunk));
-    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunk + 1));
-    const __m256i separators =
-        _mm256_and_si256(_mm256_cmpeq_epi8(bytes, semicolon), _mm256_cmpeq_epi8(next, space));
-    const __m256i lineEnds =
-        _mm256_or_si256(_mm256_cmpeq_epi8(bytes, cr), _mm256_cmpeq_epi8(bytes, lf));
-    ends = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(separators, lineEnds)));
-    if (ends != 0) return chunk;
-  }
-  return chunk;
-}
-#endif
-
-// findBlockWithEnd, in the best form this processor runs.
-const char* findBlockWithEndHere(const char* chunk, const char* end, std::uint32_t& ends) {
-#if defined(__x86_64__)
-  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-  if (hasAvx2) return findBlockWithEndAvx2(chunk, end, ends);
-#endif
-  return findBlockWithEnd(chunk, end, ends);
-}
-
 }  // namespace
 
 BlockMasks classifyBlock(const char* block) { return masks(block); }
@@ -135,11 +90,11 @@ BlockMasks classifyBlockPortable(const char* block) { return masksPortable(block
 bool WordScanner::scan(const char* begin, const char* end, bool inputEnds, ScannedWord& scanned) {
   const char* chunk = begin + scannedBytes_;
   const char* stop = nullptr;
-  if (end - chunk > kBlockSize) {
-    // Most words end in their first block; a longer one goes on in the loop.
-    std::uint32_t ends = wordEndMask(chunk);
-    if (ends == 0) chunk = findBlockWithEndHere(chunk + kBlockSize, end, ends);
-    if (ends != 0) stop = chunk + std::countr_zero(ends);
+  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
+    if (const std::uint32_t ends = wordEndMask(chunk)) {
+      stop = chunk + std::countr_zero(ends);
+      break;
+    }
   }
   if (stop == nullptr) {
     for (const char* p = chunk; p < end; ++p) {
