@@ -1,12 +1,16 @@
 // Wording of every failure message.
+//
+// These texts are frozen output that callers and scripts match byte for byte. The
+// "corvane(N)" of a bounds failure and the leading "4" of "4invalid UTF-8 sequence" are
+// part of them, not typos: do not correct them.
 #include "frame/failure.h"
 
 #include <cstring>
 
 namespace tagtree {
 
-BoundsFailure boundsFailure(unsigned position) {
-  return BoundsFailure("ArrayBoundsError corvane(" + std::to_string(position) + ")");
+Failure boundsFailure(unsigned position) {
+  return Failure("ArrayBoundsError corvane(" + std::to_string(position) + ")");
 }
 
 Failure readFailure(int errnum) {

@@ -21,14 +21,8 @@ enum BoundsPosition : unsigned {
   kTagGroupFull = 180,  // a 51st tag in one line group or child group
 };
 
-// A fixed capacity was exceeded.
-class BoundsFailure : public Failure {
- public:
-  using Failure::Failure;
-};
-
 // Returns the capacity failure "ArrayBoundsError corvane(<position>)".
-BoundsFailure boundsFailure(unsigned position);
+Failure boundsFailure(unsigned position);
 
 // Returns the read failure for files.in: "files.in: " and strerror(errnum).
 Failure readFailure(int errnum);

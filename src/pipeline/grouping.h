@@ -56,11 +56,10 @@ struct Grouping {
 };
 
 // Fills the empty `grouping` from the bytes of `source`, one line at a time, reading
-// `readSize` bytes at a time. Throws the bounds failure 41 for a 101st distinct tag, 180
-// for a line of more than 50 tag words, 56 for a 51st line; for one line they are checked
-// in that order. Before a bounds failure is thrown the rest of the input is read, so a
-// failure to read it, which the source throws, comes first. Throws std::bad_alloc when
-// a word does not fit in memory.
+// `readSize` bytes at a time. Throws the bounds failure 41 at a 101st distinct tag, 180
+// at the end of a line of more than 50 tag words, 56 at the end of a 51st line; for one
+// line they are checked in that order. Reads nothing after a failure. Throws what the
+// source throws, and std::bad_alloc when a word does not fit in memory.
 void groupLines(ByteSource& source, Grouping& grouping,
                 std::size_t readSize = InputWindow::kDefaultReadSize);
 

@@ -1,6 +1,7 @@
 // InputWindow: one malloc'd buffer, grown only for a word longer than the room left.
 #include "pipeline/input_window.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,7 +16,6 @@ InputWindow::~InputWindow() { std::free(data_); }
 bool InputWindow::refill(const char* keep) {
   if (atEnd_) return false;
   const std::size_t kept = static_cast<std::size_t>(end() - keep);
-  dropped_ += static_cast<std::uint64_t>(keep - data_);
   if (kept > 0 && keep != data_) std::memmove(data_, keep, kept);
   size_ = kept;
   if (readSize_ > capacity_ - kept) {
@@ -34,11 +34,6 @@ bool InputWindow::refill(const char* keep) {
   size_ += got;
   atEnd_ = got == 0;
   return !atEnd_;
-}
-
-void InputWindow::drain() {
-  while (refill(end())) {
-  }
 }
 
 }  // namespace tagtree

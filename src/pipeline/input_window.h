@@ -7,7 +7,6 @@
 #define TAGTREE_PIPELINE_INPUT_WINDOW_H_
 
 #include <cstddef>
-#include <cstdint>
 
 #include "pipeline/byte_source.h"
 
@@ -32,10 +31,6 @@ class InputWindow {
   const char* end() const { return data_ + size_; }
   // Returns whether the source has ended: nothing will ever follow end().
   bool atEnd() const { return atEnd_; }
-  // Returns the position of `p` (in [begin, end]) counted from the start of the input.
-  std::uint64_t offsetOf(const char* p) const {
-    return dropped_ + static_cast<std::uint64_t>(p - data_);
-  }
 
   // Drops the bytes before `keep` (in [begin, end]), moves the rest to the front and
   // reads more after them. Returns false, and atEnd() turns true, when the source has
@@ -43,16 +38,12 @@ class InputWindow {
   // read's worth no longer fit in memory.
   bool refill(const char* keep);
 
-  // Reads the rest of the input and drops it, so that a failure to read it is not missed.
-  void drain();
-
  private:
   ByteSource& source_;
   std::size_t readSize_;
   char* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
-  std::uint64_t dropped_ = 0;  // bytes dropped from the front so far
   bool atEnd_ = false;
 };
 

@@ -17,16 +17,15 @@ namespace tagtree {
 class NameIndex {
  public:
   static constexpr int kNotFound = -1;
-  // Holds at most this many names; the table stays at most 40% full.
-  static constexpr int kMaxNames = 100;
 
   // Returns the slot stored for `name`, or kNotFound. Bytes up to `readable` (at or after
   // the end of `name`) may be read.
   int find(std::string_view name, const char* readable) const;
   int find(std::string_view name) const { return find(name, name.data() + name.size()); }
 
-  // Records that `name` (not yet present) is in slot `slot`. At most kMaxNames names may
-  // be inserted; the bytes of `name` must stay in place as long as the index.
+  // Records that `name` (not yet present) is in slot `slot`. At most 100 names may be
+  // inserted, which keeps the table at most 40% full; the bytes of `name` must stay in
+  // place as long as the index.
   void insert(std::string_view name, int slot);
 
  private:

@@ -82,6 +82,23 @@ BlockMasks masks(const char* block) {
 BlockMasks masks(const char* block) { return masksPortable(block); }
 #endif
 
+// Returns whether the block at `block` is "; " over and over: empty words, ended by
+// separators that lie wholly inside it.
+bool holdsOnlyEmptyWords(const char* block) {
+  static constexpr char kEmptyWords[] = "; ; ; ; ; ; ; ; ";
+#if defined(__SSE2__)
+  const __m128i pattern = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kEmptyWords));
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16));
+  return _mm_movemask_epi8(
+             _mm_and_si128(_mm_cmpeq_epi8(low, pattern), _mm_cmpeq_epi8(high, pattern))) == 0xFFFF;
+#else
+  const std::uint64_t pattern = load8(kEmptyWords);
+  return ((load8(block) ^ pattern) | (load8(block + 8) ^ pattern) | (load8(block + 16) ^ pattern) |
+          (load8(block + 24) ^ pattern)) == 0;
+#endif
+}
+
 }  // namespace
 
 BlockMasks classifyBlock(const char* block) { return masks(block); }
@@ -139,6 +156,11 @@ const char* skipSkippedWords(const char* p, const char* end) {
   const char* resume = p;  // the start of the first word not yet known to be skipped
   std::uint32_t separatorSpans = 0, wordByteBefore = 0;
   for (const char* block = p; end - block > kBlockSize; block += kBlockSize) {
+    if (holdsOnlyEmptyWords(block)) {  // the common run, told with one compare
+      resume = block + kBlockSize;
+      separatorSpans = wordByteBefore = 0;
+      continue;
+    }
     const BlockMasks found = masks(block);
     const std::uint32_t wordBytes = ~(found.separators | found.separators << 1 | separatorSpans);
     const std::uint32_t breaks =
@@ -163,23 +185,6 @@ const char* skipSkippedWords(const char* p, const char* end) {
       return p;
     }
   }
-}
-
-// Compares the text with itself shifted by one unit, 16 bytes at a time: a run of
-// repeats is passed at the speed of a memcmp, with no per-word work at all.
-std::size_t countRepeats(const char* p, const char* end, std::size_t unitSize) {
-  const char* q = p;
-#if defined(__SSE2__)
-  while (end - q >= 16) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q - unitSize));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(here, before)) != 0xFFFF) break;
-    q += 16;
-  }
-#endif
-  while (end - q >= 8 && load8(q) == load8(q - unitSize)) q += 8;
-  while (q < end && *q == *(q - unitSize)) ++q;
-  return static_cast<std::size_t>(q - p) / unitSize;
 }
 
 }  // namespace tagtree

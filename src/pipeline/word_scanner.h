@@ -40,12 +40,6 @@ class WordScanner {
 // run of them can be passed over whole. `p` must start a word.
 const char* skipSkippedWords(const char* p, const char* end);
 
-// Returns how many times the `unitSize` bytes just before `p` repeat back to back from
-// `p` on, counting whole copies only (unitSize >= 1, and those bytes lie in the text).
-// When the unit is a run of whole words each ended by "; ", each copy is those words
-// again, so a line repeating them can be passed over in one step.
-std::size_t countRepeats(const char* p, const char* end, std::size_t unitSize);
-
 // Returns whether a word is skipped rather than taken as a tag: the empty word and " ".
 inline bool isSkippedWord(std::string_view word) { return word.empty() || word == " "; }
 

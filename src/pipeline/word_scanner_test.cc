@@ -1,5 +1,5 @@
-// Word scanning: lines, words, words cut by the end of a window, runs of skipped and
-// repeated words, and block masks.
+// Word scanning: lines, words, words cut by the end of a window, runs of skipped words,
+// and block masks.
 #include "pipeline/word_scanner.h"
 
 #include <gtest/gtest.h>
@@ -96,69 +96,6 @@ TEST(WordScanner, SkippingRunsDropsOnlySkippedWords) {
     Lines expected = cutLines(text, false);
     for (auto& words : expected) std::erase_if(words, isSkippedWord);
     EXPECT_EQ(cutLines(text, true, 1 + round % 40), expected) << "text: " << text;
-  }
-}
-
-// Cuts `text` like cutLines(text, false), but takes each run of a repeated word (after
-// its "; ") with countRepeats, the way grouping does.
-Lines cutLinesTakingRepeats(std::string_view text) {
-  Lines lines;
-  WordScanner scanner;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p < end) {
-    std::vector<std::string>& words = lines.emplace_back();
-    for (;;) {
-      ScannedWord scanned;
-      EXPECT_TRUE(scanner.scan(p, end, true, scanned));
-      p = scanned.next;
-      words.emplace_back(scanned.word);
-      if (scanned.endsLine) break;
-      const std::size_t unitSize = scanned.word.size() + 2;
-      const std::size_t repeats = countRepeats(p, end, unitSize);
-      words.insert(words.end(), repeats, std::string(scanned.word));
-      p += repeats * unitSize;
-    }
-  }
-  return lines;
-}
-
-TEST(WordScanner, CountRepeatsCountsWholeCopiesOnly) {
-  struct Case {
-    std::string text;
-    std::size_t at;
-    std::size_t unitSize;
-    std::size_t expected;
-  };
-  const Case cases[] = {
-      {"a; a; a; a", 3, 3, 2},  // the last "a" is no whole copy of "a; "
-      {"a; a; a; a; ", 3, 3, 3},
-      {"a; b; a; ", 3, 3, 0},
-      {"a; a;", 3, 3, 0},
-      {"; ; ; ; ; ; ; ; ; ; x", 2, 2, 9},
-      // Units of 7, 8 and 9 bytes, running over the 8-byte chunks.
-      {"abcde; abcde; abcde; abcde; abcdX; ", 7, 7, 3},
-      {"abcdef; abcdef; abcdef; abcdef; ", 8, 8, 3},
-      {"abcdefg; abcdefg; abcdefg; abcdefh; ", 9, 9, 2},
-      {std::string(3, 'x') + std::string(8000, 'x'), 3, 3, 2666},
-  };
-  for (const Case& c : cases) {
-    const char* const end = c.text.data() + c.text.size();
-    EXPECT_EQ(countRepeats(c.text.data() + c.at, end, c.unitSize), c.expected)
-        << "text: " << c.text;
-  }
-}
-
-TEST(WordScanner, TakingRepeatsInRunsCutsTheSameWords) {
-  // Texts built from pieces that make repeats, separators and terminators likely, in
-  // every alignment to the 8-byte chunks.
-  const std::string pieces[] = {"a; ", "a; ", "abcdefg; ", "ab;", " ; ", "; ", "\r\n", "\n", "a"};
-  std::mt19937 random(12345);
-  for (int round = 0; round < 2000; ++round) {
-    std::string text;
-    const int count = static_cast<int>(random() % 40);
-    for (int i = 0; i < count; ++i) text += pieces[random() % std::size(pieces)];
-    EXPECT_EQ(cutLinesTakingRepeats(text), cutLines(text, false)) << "text: " << text;
   }
 }
 

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -144,6 +146,42 @@ TEST(Reading, SymlinkToStandardInputIsReadWhole) {
   // Larger than a pipe's buffer, so it arrives in many reads.
   options.stdinBytes = "big" + std::string(200000, 'g') + "\n";
   expectRun(dir, "/big" + std::string(200000, 'g') + "\n", 0, options);
+}
+
+TEST(Reading, EndlessFifoEndsAtTheFirstLimit) {
+  // A writer that never stops: the run must end at the limit, not read on for ever.
+  const std::string lines = repeatedLines("a; b", 800);  // 4,000 bytes, written whole
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "Error: ArrayBoundsError corvane(56)\n"},
+      {numberedTags(0, 51) + "\n", "Error: ArrayBoundsError corvane(180)\n"},
+  };
+  for (const auto& [head, out] : cases) {
+    SCOPED_TRACE(out);
+    WorkDir dir;
+    const std::string fifo = dir.path() + "/files.in";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Opened for reading too, so that neither side waits for the other to open it.
+    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
+    std::atomic<bool> done = false;
+    std::thread writer([&] {
+      while (!done) {
+        if (::write(fd, lines.data(), lines.size()) < 0) {
+          std::this_thread::sleep_for(std::chrono::microseconds(100));  // the pipe is full
+        }
+      }
+    });
+    RunOptions options;
+    options.deadlineSeconds = 30;
+    const RunResult result = dir.run(options);
+    done = true;
+    writer.join();
+    ::close(fd);
+    EXPECT_EQ(result.out, out);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.signal, 0);
+  }
 }
 
 TEST(Reading, FifoIsReadWhole) {
