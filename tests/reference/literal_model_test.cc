@@ -117,6 +117,7 @@ class InputGenerator {
     kLongLine,
     kManyChildren,
     kOverflowingLine,
+    kSlidingWord,
     kByteSoup,
     kShapes
   };
@@ -137,6 +138,8 @@ class InputGenerator {
         return manyChildren();
       case kOverflowingLine:
         return overflowingLine();
+      case kSlidingWord:
+        return slidingWord();
       default:
         return byteSoup();
     }
@@ -251,6 +254,23 @@ class InputGenerator {
     return result;
   }
 
+  // A word that may pass for a skipped one, at one place in a run of empty words longer
+  // than two 32-byte blocks: successive calls slide each such word through every offset
+  // of the run, even and odd, so that it crosses every block edge the run has.
+  std::string slidingWord() {
+    static const char* const kWords[] = {"  ", ";", " ", "y"};
+    constexpr unsigned kRunWords = 40;
+    const unsigned step = slides_++;
+    const char* const word = kWords[step % 4];
+    const bool odd = step / 4 % 2 != 0;  // a one-space word first shifts the run by one byte
+    const unsigned before = step / 8 % (kRunWords + 1);
+    std::string run = odd ? " ; " : "";
+    for (unsigned i = 0; i < before; ++i) run += "; ";
+    run += word;
+    for (unsigned i = before; i < kRunWords; ++i) run += "; ";
+    return "x; " + run + terminator() + "x\n";
+  }
+
   // One frequent parent and close to 50 rare children spread over a few lines.
   std::string manyChildren() {
     const int children = pick(46, 54);
@@ -279,6 +299,7 @@ class InputGenerator {
   }
 
   std::mt19937 random_;
+  unsigned slides_ = 0;
 };
 
 TEST(LiteralModel, AgreesWithTheToolOnGeneratedInputs) {
