@@ -3,10 +3,12 @@
 
 Generates each input in a temporary directory, runs tagtree and `wc -l files.in` there
 alternately (one warm-up each, then --runs timed runs each, ten times as many for inputs
-under 1 MiB, whose runs last about a millisecond), and prints a Markdown table:
-the input, its size, the median wall time of each program, the median of the pairwise
-ratios tagtree/wc, and tagtree's peak resident set size next to its allowance: 16 MiB
-plus the bytes of the distinct tag names plus the longest word.
+under 1 MiB, whose runs last about a millisecond), and prints a Markdown table: the
+input, whether tagtree succeeds on it or fails (the run stops if that is not what the
+input is made for), its size, the median wall time of each program, the median of the
+pairwise ratios tagtree/wc with the smallest and largest of them, and tagtree's peak
+resident set size next to its allowance: 16 MiB plus the bytes of the distinct tag names
+plus the longest word.
 
 Usage: bench/run.py [--binary PATH] [--runs N] [--only NAME,...]
 Without --binary it builds the release preset and measures build/release/tagtree.
@@ -37,14 +39,14 @@ GNU_TIME = "/usr/bin/time"
 
 
 def write_typical(f, scale):
-    """50 lines of 1 to 8 tags from a vocabulary of 100, Zipf-like frequencies."""
+    """50 lines of 1 to 4 tags from a vocabulary of 100, Zipf-like frequencies."""
     del scale  # the capacities leave no room to grow it
     rng = random.Random(7)
     vocabulary = [f"tag{k:02d}" for k in range(100)]
     weights = [1.0 / (k + 1) for k in range(100)]
     used = set()
     for _ in range(50):
-        wanted = rng.randint(1, 8)
+        wanted = rng.randint(1, 4)
         line = []
         while len(line) < wanted:
             tag = rng.choices(vocabulary, weights)[0]
@@ -56,13 +58,15 @@ def write_typical(f, scale):
 
 
 def write_long_names(f, scale):
-    """100 tags of 32 KiB * scale that differ only in their last 4 bytes, 50 lines of 50
-    tags. Tag 0 is on every line and every other tag has it as its only parent, so the
-    listing repeats the long parent name before each of 99 children."""
+    """100 tags of 32 KiB * scale that differ only in their last 4 bytes, 50 lines of 25
+    tags. Tags 0 and 50 each start 25 lines and each take 24 of the next 49 tags in turn,
+    so each has those 49 as its children, and the listing repeats each long parent name
+    before each of its 49 children."""
     prefix = b"n" * (32 * KIB * scale - 4)
     names = [prefix + f"{k:04d}".encode() for k in range(100)]
     for j in range(50):
-        line = [names[0]] + [names[(j * 49 + k) % 99 + 1] for k in range(49)]
+        parent = 0 if j < 25 else 50
+        line = [names[parent]] + [names[parent + 1 + (j * 24 + k) % 49] for k in range(24)]
         f.write(b"; ".join(line) + b"\n")
     return sum(len(name) for name in names), len(names[0])
 
@@ -110,6 +114,24 @@ def write_alternating(f, scale):
     return 2, 1
 
 
+def write_random_words(f, scale):
+    """One line of 20 million one-letter words, each at random a or b, in no pattern that
+    repeats; it ends in the 180 failure."""
+    rng = random.Random(13)
+    words = 20_000_000 * scale
+    per_chunk = CHUNK // 3
+    while words > 0:
+        count = min(words, per_chunk)
+        piece = bytearray(3 * count)  # each word: its letter, then "; "
+        piece[0::3] = rng.randbytes(count).translate(bytes(b"ab"[k & 1] for k in range(256)))
+        piece[1::3] = b";" * count
+        piece[2::3] = b" " * count
+        f.write(piece)
+        words -= count
+    f.write(b"a\n")
+    return 2, 1
+
+
 def write_skipped_mix(f, scale):
     """50 lines of "t1; " and then 200,000 words, each at random empty ("; ") or one
     space (" ; "), all of them skipped."""
@@ -121,18 +143,22 @@ def write_skipped_mix(f, scale):
     return 2, 2
 
 
-# (name, generator, scale); the doubled inputs show how time and memory grow.
+# (name, generator, scale, outcome); the doubled inputs show how time and memory grow.
+# A line of more than 50 tags fails whatever follows: those inputs need only stay linear.
 INPUTS = [
-    ("typical", write_typical, 1),
-    ("long names", write_long_names, 1),
-    ("long names x2", write_long_names, 2),
-    ("skipped words", write_skipped_words, 1),
-    ("skipped words x2", write_skipped_words, 2),
-    ("repeats", write_repeats, 1),
-    ("repeats x2", write_repeats, 2),
-    ("semicolon-dense", write_semicolon_dense, 1),
-    ("alternating", write_alternating, 1),
-    ("skipped mix", write_skipped_mix, 1),
+    ("typical", write_typical, 1, "succeeds"),
+    ("long names", write_long_names, 1, "succeeds"),
+    ("long names x2", write_long_names, 2, "succeeds"),
+    ("skipped words", write_skipped_words, 1, "succeeds"),
+    ("skipped words x2", write_skipped_words, 2, "succeeds"),
+    ("semicolon-dense", write_semicolon_dense, 1, "succeeds"),
+    ("skipped mix", write_skipped_mix, 1, "succeeds"),
+    ("repeats", write_repeats, 1, "fails"),
+    ("repeats x2", write_repeats, 2, "fails"),
+    ("alternating", write_alternating, 1, "fails"),
+    ("alternating x2", write_alternating, 2, "fails"),
+    ("random words", write_random_words, 1, "fails"),
+    ("random words x2", write_random_words, 2, "fails"),
 ]
 
 
@@ -165,13 +191,20 @@ def peak_rss_kib(argv, cwd):
         return int(report.read().split()[-1])
 
 
+def outcome_of(tagtree, directory):
+    """Runs tagtree once; returns "succeeds" or "fails"."""
+    result = subprocess.run([tagtree], cwd=directory, stdout=subprocess.DEVNULL, check=False)
+    return "succeeds" if result.returncode == 0 else "fails"
+
+
 def measure(tagtree, wc, directory, runs):
-    """Runs tagtree and wc alternately; returns the medians, the median ratio and the
-    peak RSS of tagtree in KiB."""
+    """Runs tagtree and wc alternately; returns tagtree's times, wc's times, the ratios
+    of each pair, tagtree's peak RSS in KiB, and its outcome."""
     cwd = os.getcwd()
     os.chdir(directory)
     try:
-        run_once([tagtree], directory)  # warm-up, also brings the file into the page cache
+        # The warm-up also brings the file into the page cache.
+        outcome = outcome_of(tagtree, directory)
         run_once([wc, "-l", "files.in"], directory)
         tag_times, wc_times, ratios = [], [], []
         for _ in range(runs):
@@ -183,8 +216,7 @@ def measure(tagtree, wc, directory, runs):
         rss = peak_rss_kib([tagtree], directory)
     finally:
         os.chdir(cwd)
-    medians = (statistics.median(times) for times in (tag_times, wc_times, ratios))
-    return (*medians, rss)
+    return tag_times, wc_times, ratios, rss, outcome
 
 
 def human_size(size):
@@ -236,10 +268,11 @@ def main():
         inputs = [entry for entry in INPUTS if entry[0] in wanted]
 
     print(f"Machine: {machine_line()}; {args.runs} runs each after a warm-up.\n")
-    print("| input | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS | allowance |")
-    print("|---|---:|---:|---:|---:|---:|---:|")
+    print("| input | outcome | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS "
+          "| allowance |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|")
     with tempfile.TemporaryDirectory(prefix="tagtree-bench-") as root:
-        for name, generate, scale in inputs:
+        for name, generate, scale, expected in inputs:
             directory = os.path.join(root, name.replace(" ", "-"))
             os.mkdir(directory)
             path = os.path.join(directory, "files.in")
@@ -248,10 +281,15 @@ def main():
             size = os.path.getsize(path)
             # A run on a small input lasts about a millisecond: take more of them.
             runs = args.runs if size >= MIB else 10 * args.runs
-            tag_time, wc_time, ratio, rss = measure(tagtree, wc, directory, runs)
-            print(f"| {name} | {human_size(size)} | {human_time(tag_time)} | "
-                  f"{human_time(wc_time)} | {ratio:.2f} | {human_size(rss * KIB)} | "
-                  f"{human_size(16 * MIB + names + longest)} |", flush=True)
+            tag_times, wc_times, ratios, rss, outcome = measure(tagtree, wc, directory, runs)
+            if outcome != expected:
+                sys.exit(f"{name}: tagtree {outcome}, but the input is made so that it {expected}")
+            median = statistics.median
+            print(f"| {name} | {outcome} | {human_size(size)} | "
+                  f"{human_time(median(tag_times))} | {human_time(median(wc_times))} | "
+                  f"{median(ratios):.2f} ({min(ratios):.2f}–{max(ratios):.2f}) | "
+                  f"{human_size(rss * KIB)} | {human_size(16 * MIB + names + longest)} |",
+                  flush=True)
             shutil.rmtree(directory)  # keep at most one input on disk
 
 
