@@ -304,7 +304,7 @@ class InputGenerator {
 
 TEST(LiteralModel, AgreesWithTheToolOnGeneratedInputs) {
   // Every input is also read 1 to 40 bytes at a time, so that every word, separator, line
-  // end and run of skipped or repeated words is cut by the end of the bytes at hand.
+  // end and run of skipped words is cut by the end of the bytes at hand.
   constexpr std::size_t kReadSizes = 40;
   InputGenerator generator(20261208);
   std::map<std::string, int> outcomes;  // error message, or "" for success
