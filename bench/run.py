@@ -10,8 +10,10 @@ pairwise ratios tagtree/wc with the smallest and largest of them, and tagtree's 
 resident set size next to its allowance: 16 MiB plus the bytes of the distinct tag names
 plus the longest word.
 
-Usage: bench/run.py [--binary PATH] [--runs N] [--only NAME,...]
-Without --binary it builds the release preset and measures build/release/tagtree.
+Usage: bench/run.py [--binary [LABEL=]PATH]... [--runs N] [--only NAME,...]
+Without --binary it builds the release preset and measures build/release/tagtree. Given
+several times, it measures each of them, in turn within every round, so that a fast path
+can be weighed with and without it in one run: a row an input and binary.
 Only the standard library is used; times come from the wall clock around each child
 and the peak RSS from GNU time (`/usr/bin/time -f %M`, Debian package "time") in one
 more run: a child spawned straight from Python would inherit Python's own peak RSS
@@ -197,26 +199,30 @@ def outcome_of(tagtree, directory):
     return "succeeds" if result.returncode == 0 else "fails"
 
 
-def measure(tagtree, wc, directory, runs):
-    """Runs tagtree and wc alternately; returns tagtree's times, wc's times, the ratios
-    of each pair, tagtree's peak RSS in KiB, and its outcome."""
+def measure(binaries, wc, directory, runs):
+    """Runs wc and each tagtree in turn, `runs` rounds; returns, for each tagtree, its
+    times, the ratio to wc of each round, its peak RSS in KiB and its outcome, and wc's
+    times."""
     cwd = os.getcwd()
     os.chdir(directory)
     try:
         # The warm-up also brings the file into the page cache.
-        outcome = outcome_of(tagtree, directory)
+        outcomes = [outcome_of(binary, directory) for binary in binaries]
         run_once([wc, "-l", "files.in"], directory)
-        tag_times, wc_times, ratios = [], [], []
+        times = [[] for _ in binaries]
+        ratios = [[] for _ in binaries]
+        wc_times = []
         for _ in range(runs):
-            t = run_once([tagtree], directory)
             w = run_once([wc, "-l", "files.in"], directory)
-            tag_times.append(t)
             wc_times.append(w)
-            ratios.append(t / w)
-        rss = peak_rss_kib([tagtree], directory)
+            for k, binary in enumerate(binaries):
+                t = run_once([binary], directory)
+                times[k].append(t)
+                ratios[k].append(t / w)
+        rss = [peak_rss_kib([binary], directory) for binary in binaries]
     finally:
         os.chdir(cwd)
-    return tag_times, wc_times, ratios, rss, outcome
+    return times, ratios, rss, outcomes, wc_times
 
 
 def human_size(size):
@@ -252,13 +258,20 @@ def machine_line():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--binary", help="tagtree to measure (default: build the release preset)")
+    parser.add_argument("--binary", action="append",
+                        help="a tagtree to measure, as PATH or LABEL=PATH; give it again to "
+                        "compare several in the same run (default: build the release preset)")
     parser.add_argument("--runs", type=int, default=7, help="timed runs of each program")
     parser.add_argument("--only", help="comma-separated input names to run")
     args = parser.parse_args()
 
     source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    tagtree = os.path.abspath(args.binary) if args.binary else build_release(source)
+    binaries = []  # (label, path)
+    for given in args.binary or []:
+        label, _, path = given.rpartition("=")
+        binaries.append((label or os.path.basename(path), os.path.abspath(path)))
+    if not binaries:
+        binaries.append(("tagtree", build_release(source)))
     wc = shutil.which("wc")
     if not os.access(GNU_TIME, os.X_OK):
         sys.exit(f"{GNU_TIME} is missing: apt-get install -y time")
@@ -267,10 +280,11 @@ def main():
         wanted = {name.strip() for name in args.only.split(",")}
         inputs = [entry for entry in INPUTS if entry[0] in wanted]
 
+    compared = len(binaries) > 1
     print(f"Machine: {machine_line()}; {args.runs} runs each after a warm-up.\n")
-    print("| input | outcome | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS "
-          "| allowance |")
-    print("|---|---|---:|---:|---:|---:|---:|---:|")
+    print("| input |" + (" binary |" if compared else "") +
+          " outcome | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS | allowance |")
+    print("|---|" + ("---|" if compared else "") + "---|---:|---:|---:|---:|---:|---:|")
     with tempfile.TemporaryDirectory(prefix="tagtree-bench-") as root:
         for name, generate, scale, expected in inputs:
             directory = os.path.join(root, name.replace(" ", "-"))
@@ -281,15 +295,19 @@ def main():
             size = os.path.getsize(path)
             # A run on a small input lasts about a millisecond: take more of them.
             runs = args.runs if size >= MIB else 10 * args.runs
-            tag_times, wc_times, ratios, rss, outcome = measure(tagtree, wc, directory, runs)
-            if outcome != expected:
-                sys.exit(f"{name}: tagtree {outcome}, but the input is made so that it {expected}")
+            times, ratios, rss, outcomes, wc_times = measure(
+                [path for _, path in binaries], wc, directory, runs)
             median = statistics.median
-            print(f"| {name} | {outcome} | {human_size(size)} | "
-                  f"{human_time(median(tag_times))} | {human_time(median(wc_times))} | "
-                  f"{median(ratios):.2f} ({min(ratios):.2f}–{max(ratios):.2f}) | "
-                  f"{human_size(rss * KIB)} | {human_size(16 * MIB + names + longest)} |",
-                  flush=True)
+            for k, (label, _) in enumerate(binaries):
+                if outcomes[k] != expected:
+                    sys.exit(f"{name}: {label} {outcomes[k]}, but the input is made so that it "
+                             f"{expected}")
+                print(f"| {name} |" + (f" {label} |" if compared else "") +
+                      f" {outcomes[k]} | {human_size(size)} | "
+                      f"{human_time(median(times[k]))} | {human_time(median(wc_times))} | "
+                      f"{median(ratios[k]):.2f} ({min(ratios[k]):.2f}–{max(ratios[k]):.2f}) | "
+                      f"{human_size(rss[k] * KIB)} | {human_size(16 * MIB + names + longest)} |",
+                      flush=True)
             shutil.rmtree(directory)  # keep at most one input on disk
 
 
