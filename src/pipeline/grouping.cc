@@ -28,13 +28,20 @@ class LineGrouper {
 
   void run() {
     const char* p = window_.begin();
+    bool afterCr = false;  // the last line ended at a CR
     for (;;) {
-      // A line starts only where a byte is left: a final terminator starts none.
+      // A line starts only where a byte is left: a final line end starts none, and the
+      // LF of a CR LF pair, however late it arrives, is part of the line end before it.
       while (p == window_.end()) {
         if (!window_.refill(p)) return;
         p = window_.begin();
       }
-      p = groupLine(p);
+      if (const char* start = startOfLine(p, afterCr); start != p) {
+        p = start;
+        afterCr = false;
+        continue;
+      }
+      p = groupLine(p, afterCr);
     }
   }
 
@@ -73,8 +80,8 @@ class LineGrouper {
     return slot;
   }
 
-  // Groups the line that starts at `p`; returns where the next line starts.
-  const char* groupLine(const char* p) {
+  // Groups the line that starts at `p`; returns where it ends, and sets `endedAtCr`.
+  const char* groupLine(const char* p, bool& endedAtCr) {
     TagGroup& group = grouping_.lineGroupStore_.emplace_back();
     const LineSet lineBit = LineSet{1} << lineCount_++;
     bool overflowed = false;
@@ -91,7 +98,10 @@ class LineGrouper {
           group.addTag(grouping_.allTags[slot]);
         }
       }
-      if (scanned.endsLine) break;
+      if (scanned.endsLine) {
+        endedAtCr = scanned.endsAtCr;
+        break;
+      }
     }
     if (overflowed) throw boundsFailure(kTagGroupFull);
     if (grouping_.lineGroupCount == kMaxLines) throw boundsFailure(kTooManyLines);

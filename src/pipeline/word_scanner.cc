@@ -122,28 +122,17 @@ bool WordScanner::scan(const char* begin, const char* end, bool inputEnds, Scann
     }
   }
 
-  const char* next = end;
-  bool endsLine = true;
-  bool settled = true;
   if (stop == nullptr) {  // no end in sight: the word runs to `end`
-    stop = end;
-    settled = inputEnds;  // a ';' just before `end` may yet be a separator
-  } else if (*stop == ';') {
-    next = stop + 2;
-    endsLine = false;
-  } else if (*stop == '\n') {
-    next = stop + 1;
-  } else if (end - stop >= 2) {  // CR, and the byte after it is here
-    next = stop + (stop[1] == '\n' ? 2 : 1);
-  } else {  // CR at `end`: an LF may yet follow
-    next = stop + 1;
-    settled = inputEnds;
+    if (!inputEnds) {     // more may follow, and a ';' just before `end` may be a separator
+      scannedBytes_ = static_cast<std::size_t>(chunk - begin);
+      return false;
+    }
+    scanned = {std::string_view(begin, static_cast<std::size_t>(end - begin)), end, true, false};
+  } else {
+    const bool separator = *stop == ';';
+    scanned = {std::string_view(begin, static_cast<std::size_t>(stop - begin)),
+               stop + (separator ? 2 : 1), !separator, *stop == '\r'};
   }
-  if (!settled) {
-    scannedBytes_ = static_cast<std::size_t>(chunk - begin);
-    return false;
-  }
-  scanned = {std::string_view(begin, static_cast<std::size_t>(stop - begin)), next, endsLine};
   scannedBytes_ = 0;
   return true;
 }

@@ -19,21 +19,31 @@ struct ScannedWord {
   std::string_view word;  // the word's bytes, pointing into the window
   const char* next;       // where scanning goes on: past the separator or line terminator
   bool endsLine;          // the word was the last of its line
+  bool endsAtCr;          // its line ended at a CR, so an LF right after it ends nothing
 };
 
 class WordScanner {
  public:
   // Scans the word that starts at `begin`, in the bytes up to `end`; `inputEnds` says
   // that nothing follows `end`. Returns true and fills `scanned` when the word's end is
-  // settled: at the first "; ", CR or LF (a CR LF pair is consumed as one terminator), or
-  // at `end` when the input ends there. Returns false when the bytes up to `end` do not
-  // settle it; the caller then brings more bytes and calls again for the same word, moved
-  // to wherever it now starts. The blocks scanned so far are not scanned again.
+  // settled: at the first "; ", CR or LF, or at `end` when the input ends there. A CR
+  // ends its line at once, whatever follows; the caller passes over an LF right after it
+  // (see startOfLine). Returns false when the bytes up to `end` do not settle it: the
+  // word runs to `end`, where a ';' may yet start a separator. The caller then brings
+  // more bytes and calls again for the same word, moved to wherever it now starts. The
+  // blocks scanned so far are not scanned again.
   bool scan(const char* begin, const char* end, bool inputEnds, ScannedWord& scanned);
 
  private:
   std::size_t scannedBytes_ = 0;  // bytes of an unsettled word known to hold no end
 };
+
+// Returns where the line after one that ended just before `p` starts: past an LF at `p`
+// when that line ended at a CR (`afterCr`), since CR LF is one line end; else `p`. There
+// must be a byte at `p`.
+inline const char* startOfLine(const char* p, bool afterCr) {
+  return afterCr && *p == '\n' ? p + 1 : p;
+}
 
 // Returns the position of the first word from `p` on that is not an empty word or a word
 // of one space ended by "; ": each of those is skipped rather than taken as a tag, so a

@@ -23,7 +23,14 @@ Lines cutLines(std::string_view text, bool skipRuns, std::size_t step = SIZE_MAX
   const char* p = text.data();
   const char* const end = p + text.size();
   const char* seen = step >= text.size() ? end : p + step;
+  bool afterCr = false;
   while (p < end) {
+    if (p == seen) seen = end - seen <= static_cast<std::ptrdiff_t>(step) ? end : seen + step;
+    if (const char* start = startOfLine(p, afterCr); start != p) {
+      p = start;
+      afterCr = false;
+      continue;
+    }
     std::vector<std::string>& words = lines.emplace_back();
     for (;;) {
       if (skipRuns) p = skipSkippedWords(p, seen);
@@ -33,7 +40,10 @@ Lines cutLines(std::string_view text, bool skipRuns, std::size_t step = SIZE_MAX
       }
       if (!skipRuns || !isSkippedWord(scanned.word)) words.emplace_back(scanned.word);
       p = scanned.next;
-      if (scanned.endsLine) break;
+      if (scanned.endsLine) {
+        afterCr = scanned.endsAtCr;
+        break;
+      }
     }
   }
   return lines;

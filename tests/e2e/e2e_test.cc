@@ -2,6 +2,7 @@
 // bytes of standard output and standard error with the exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using tag_text::numberedTags;
+using tag_text::repeated;
 using tag_text::repeatedLines;
 
 void expectRun(const WorkDir& dir, const std::string& out, int status,
@@ -145,28 +147,61 @@ TEST(Reading, SymlinkToStandardInputIsReadWhole) {
   expectRun(dir, "/big" + std::string(200000, 'g') + "\n", 0, options);
 }
 
-TEST(Reading, EndlessFifoEndsAtTheFirstLimit) {
-  // A writer that never stops: the run must end at the limit, not read on for ever.
-  const std::string lines = repeatedLines("a; b", 800);  // 4,000 bytes, written whole
-  const std::pair<std::string, std::string> cases[] = {
-      {"", "Error: ArrayBoundsError corvane(56)\n"},
-      {numberedTags(0, 51) + "\n", "Error: ArrayBoundsError corvane(180)\n"},
+TEST(Reading, FifoThatStaysOpenEndsAtItsAnswer) {
+  // The writer keeps the FIFO open: it writes on for ever, or falls silent, or pauses
+  // once. The run must end at its answer, not wait for bytes that may never come.
+  enum class Then { kWritesForEver, kFallsSilent, kPausesThenCloses };
+  struct Case {
+    const char* what;
+    std::string head;  // written first, at once
+    Then then;
+    std::string late;  // after the pause, once the tool has taken the head
+    std::string out;
+    int status;
   };
-  for (const auto& [head, out] : cases) {
-    SCOPED_TRACE(out);
+  const std::string fiftyTags = numberedTags(0, 50) + "\r" + numberedTags(50, 50) + "\r";
+  const Case cases[] = {
+      {"lines for ever", "", Then::kWritesForEver, "", "Error: ArrayBoundsError corvane(56)\n", 1},
+      {"51 tags, then lines for ever", numberedTags(0, 51) + "\n", Then::kWritesForEver, "",
+       "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"51 lines ended by CR", repeated("a\r", 51), Then::kFallsSilent, "",
+       "Error: ArrayBoundsError corvane(56)\n", 1},
+      {"101st tag ended by CR", fiftyTags + "t100\r", Then::kFallsSilent, "",
+       "Error: ArrayBoundsError corvane(41)\n", 1},
+      {"51 tags ended by CR", numberedTags(0, 51) + "\r", Then::kFallsSilent, "",
+       "Error: ArrayBoundsError corvane(180)\n", 1},
+      {"LF of a CR LF after a pause", "a\r", Then::kPausesThenCloses, "\n" + repeatedLines("a", 49),
+       "/a\n", 0},
+  };
+  const std::string lines = repeatedLines("a; b", 800);  // 4,000 bytes, written whole
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     WorkDir dir;
     const std::string fifo = dir.path() + "/files.in";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // Opened for reading too, so that neither side waits for the other to open it.
-    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    // Opened for reading too, so that neither side waits for the other to open it; not
+    // inherited by the tool, which would then hold a writer of its own input.
+    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
+    ASSERT_EQ(::write(fd, c.head.data(), c.head.size()), static_cast<ssize_t>(c.head.size()));
     std::atomic<bool> done = false;
     std::thread writer([&] {
-      while (!done) {
-        if (::write(fd, lines.data(), lines.size()) < 0) {
-          std::this_thread::sleep_for(std::chrono::microseconds(100));  // the pipe is full
+      if (c.then == Then::kWritesForEver) {
+        while (!done) {
+          if (::write(fd, lines.data(), lines.size()) < 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));  // the pipe is full
+          }
         }
+      } else if (c.then == Then::kPausesThenCloses) {
+        // Waits until the tool has read the head, and a little longer, so that it stands
+        // at the end of the bytes at hand when the rest comes.
+        int unread = 1;
+        while (!done && ::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(::write(fd, c.late.data(), c.late.size()), static_cast<ssize_t>(c.late.size()));
+        ::close(fd);
       }
     });
     RunOptions options;
@@ -174,9 +209,9 @@ TEST(Reading, EndlessFifoEndsAtTheFirstLimit) {
     const RunResult result = dir.run(options);
     done = true;
     writer.join();
-    ::close(fd);
-    EXPECT_EQ(result.out, out);
-    EXPECT_EQ(result.status, 1);
+    if (c.then != Then::kPausesThenCloses) ::close(fd);
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.signal, 0);
   }
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "run_tagtree.h"
+#include "tag_text.h"
 
 namespace tagtree::e2e {
 namespace {
@@ -20,12 +21,7 @@ using namespace std::string_literals;
 
 constexpr std::size_t kMiB = 1024 * 1024;
 
-std::string repeated(const std::string& piece, std::size_t times) {
-  std::string text;
-  text.reserve(piece.size() * times);
-  for (std::size_t i = 0; i < times; ++i) text += piece;
-  return text;
-}
+using tag_text::repeated;
 
 // A name of about `size` bytes mixing ASCII with 2-, 3- and 4-byte characters.
 std::string longName(std::size_t size) {

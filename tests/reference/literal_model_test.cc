@@ -346,5 +346,45 @@ TEST(LiteralModel, AgreesWithTheToolOnGeneratedInputs) {
   EXPECT_GE(overflowOutcomes["Error: ArrayBoundsError corvane(41)\n"], 20);
 }
 
+TEST(LiteralModel, AgreesWithTheToolOnEverySmallInput) {
+  // Every input of up to 6 bytes over the bytes that cut words and lines, each read 1 to
+  // 7 bytes at a time: so every way a CR, an LF and a separator can fall across the end
+  // of the bytes at hand is met.
+  constexpr char kBytes[] = {'a', 'b', ';', ' ', '\r', '\n'};
+  constexpr std::size_t kMaxLength = 6;
+  int inputs = 0;
+  std::string input;
+  std::vector<std::size_t> digits;  // input[i] is kBytes[digits[i]]
+  // Each input also comes after 46 empty lines, so that from its fourth line on the count
+  // of its lines shows in the outcome.
+  const std::string fortySixLines(46, '\n');
+  for (;;) {
+    for (const std::string& text : {input, fortySixLines + input}) {
+      const ModelResult expected = runLiteralModel(text);
+      for (std::size_t readSize = 1; readSize <= kMaxLength + 1; ++readSize) {
+        StringSink sink;
+        const int status = runOnText(text, sink, readSize);
+        ASSERT_EQ(sink.text(), expected.output)
+            << "read size " << readSize << ", input: " << escaped(text);
+        ASSERT_EQ(status, expected.status)
+            << "read size " << readSize << ", input: " << escaped(text);
+      }
+    }
+    ++inputs;
+    // The next input, counting in base 6 with one more digit after the largest.
+    std::size_t i = 0;
+    while (i < digits.size() && digits[i] == std::size(kBytes) - 1) digits[i++] = 0;
+    if (i == digits.size()) {
+      if (digits.size() == kMaxLength) break;
+      digits.push_back(0);
+    } else {
+      ++digits[i];
+    }
+    input.resize(digits.size());
+    for (std::size_t k = 0; k < digits.size(); ++k) input[k] = kBytes[digits[k]];
+  }
+  EXPECT_EQ(inputs, 55987);
+}
+
 }  // namespace
 }  // namespace tagtree::reference

@@ -27,6 +27,14 @@ inline std::string repeatedTag(const std::string& word, int times) {
   return line;
 }
 
+// Returns `times` copies of `piece`, one after another.
+inline std::string repeated(std::string_view piece, std::size_t times) {
+  std::string text;
+  text.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
 // Returns `times` copies of `line`, each ended by LF.
 inline std::string repeatedLines(const std::string& line, int times) {
   std::string text;
