@@ -206,11 +206,13 @@ TEST(Descriptors, ClosedOrFailingStandardStreams) {
     std::string err;
     int status;
   };
-  RunOptions full, closed, stdinClosed, fullWithoutStderr;
-  full.stdoutMode = fullWithoutStderr.stdoutMode = StdoutMode::kDevFull;
+  RunOptions full, closed, stdinClosed, fullWithoutStderr, fullWithStderrFull;
+  full.stdoutMode = fullWithoutStderr.stdoutMode = fullWithStderrFull.stdoutMode =
+      StdoutMode::kDevFull;
   closed.stdoutMode = StdoutMode::kClosed;
   stdinClosed.stdinClosed = true;
   fullWithoutStderr.stderrClosed = true;
+  fullWithStderrFull.stderrFullNonBlocking = true;
   const Case cases[] = {
       {"output on a full device", "a\n", full, "",
        "Error: standard output: No space left on device\n", 1},
@@ -219,6 +221,8 @@ TEST(Descriptors, ClosedOrFailingStandardStreams) {
        "Error: standard output: No space left on device\n", 1},
       {"files.in opened as descriptor 0", "a; b\na\n", stdinClosed, "/a\n/a/b\n", "", 0},
       {"output on a full device, nowhere to say so", "a\n", fullWithoutStderr, "", "", 1},
+      {"error line waits for room on a full non-blocking pipe", "a\n", fullWithStderrFull, "",
+       "Error: standard output: No space left on device\n", 1},
   };
   for (Case c : cases) {
     SCOPED_TRACE(c.what);

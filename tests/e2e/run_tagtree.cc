@@ -15,6 +15,38 @@
 #include <thread>
 
 namespace tagtree::e2e {
+namespace {
+
+// Makes a pipe of 64 KiB whose write end is non-blocking, and fills it when `full`.
+// Returns the number of bytes it was filled with.
+std::size_t nonBlockingPipe(int fds[2], bool full) {
+  if (::pipe(fds) != 0 || ::fcntl(fds[1], F_SETPIPE_SZ, 64 * 1024) < 0 ||
+      ::fcntl(fds[1], F_SETFL, O_NONBLOCK) != 0) {
+    std::abort();
+  }
+  std::size_t filled = 0;
+  const char page[4096] = {};
+  for (ssize_t n; full && (n = ::write(fds[1], page, sizeof page)) > 0;) {
+    filled += static_cast<std::size_t>(n);
+  }
+  return filled;
+}
+
+// Starts a thread that waits 300 ms, then reads `fd` to its end into `bytes`, leaving out
+// the first `skip` bytes, and closes it.
+std::thread readLate(int fd, std::size_t skip, std::string& bytes) {
+  return std::thread([fd, skip, &bytes] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    char chunk[64 * 1024];
+    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+      bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    bytes.erase(0, skip);
+  });
+}
+
+}  // namespace
 
 WorkDir::WorkDir() {
   char pattern[] = "/tmp/tagtree-e2e-XXXXXX";
@@ -40,14 +72,18 @@ std::string readFile(const std::string& path) {
 
 RunResult WorkDir::run(const RunOptions& options) const {
   const std::string outPath = path_ + "/.stdout", errPath = path_ + "/.stderr";
-  int input[2];
-  if (::pipe(input) != 0) std::abort();
-
   std::vector<std::string> argv = {TAGTREE_BINARY};
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
   std::vector<char*> argvPointers;
   for (std::string& arg : argv) argvPointers.push_back(arg.data());
   argvPointers.push_back(nullptr);
+
+  int input[2];
+  if (::pipe(input) != 0) std::abort();
+  int slowOut[2] = {-1, -1}, slowErr[2] = {-1, -1};
+  std::size_t errFill = 0;
+  if (options.stdoutMode == StdoutMode::kNonBlockingPipe) nonBlockingPipe(slowOut, false);
+  if (options.stderrFullNonBlocking) errFill = nonBlockingPipe(slowErr, true);
 
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -57,15 +93,25 @@ RunResult WorkDir::run(const RunOptions& options) const {
     ::dup2(input[0], STDIN_FILENO);
     ::close(input[0]);
     ::close(input[1]);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(err, STDERR_FILENO);
-    ::close(err);
+    if (options.stderrFullNonBlocking) {
+      ::close(slowErr[0]);
+      ::dup2(slowErr[1], STDERR_FILENO);
+      ::close(slowErr[1]);
+    } else {
+      const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(err, STDERR_FILENO);
+      ::close(err);
+    }
     if (options.stdoutMode == StdoutMode::kReaderGone) {
       int output[2];
       if (::pipe(output) != 0) ::_exit(126);
       ::close(output[0]);
       ::dup2(output[1], STDOUT_FILENO);
       ::close(output[1]);
+    } else if (options.stdoutMode == StdoutMode::kNonBlockingPipe) {
+      ::close(slowOut[0]);
+      ::dup2(slowOut[1], STDOUT_FILENO);
+      ::close(slowOut[1]);
     } else if (options.stdoutMode == StdoutMode::kClosed) {
       ::close(STDOUT_FILENO);
     } else {
@@ -96,6 +142,16 @@ RunResult WorkDir::run(const RunOptions& options) const {
     }
     ::close(fd);
   });
+  std::string slowOutBytes, slowErrBytes;
+  std::vector<std::thread> lateReaders;
+  if (options.stdoutMode == StdoutMode::kNonBlockingPipe) {
+    ::close(slowOut[1]);
+    lateReaders.push_back(readLate(slowOut[0], 0, slowOutBytes));
+  }
+  if (options.stderrFullNonBlocking) {
+    ::close(slowErr[1]);
+    lateReaders.push_back(readLate(slowErr[0], errFill, slowErrBytes));
+  }
   int waitStatus = 0;
   if (options.deadlineSeconds == 0) {
     ::waitpid(pid, &waitStatus, 0);
@@ -108,12 +164,18 @@ RunResult WorkDir::run(const RunOptions& options) const {
     }
   }
   feeder.join();
+  for (std::thread& reader : lateReaders) reader.join();
 
   RunResult result;
   if (WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
   if (WIFSIGNALED(waitStatus)) result.signal = WTERMSIG(waitStatus);
   if (options.stdoutMode == StdoutMode::kCaptured) result.out = readFile(outPath);
-  if (!options.stderrClosed) result.err = readFile(errPath);
+  if (options.stdoutMode == StdoutMode::kNonBlockingPipe) result.out = std::move(slowOutBytes);
+  if (options.stderrFullNonBlocking) {
+    result.err = std::move(slowErrBytes);
+  } else if (!options.stderrClosed) {
+    result.err = readFile(errPath);
+  }
   ::unlink(outPath.c_str());
   ::unlink(errPath.c_str());
   return result;
