@@ -2,14 +2,18 @@
 #include "run_tagtree.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -74,6 +78,26 @@ RunResult WorkDir::run(const RunOptions& options) const {
   const std::string outPath = path_ + "/.stdout", errPath = path_ + "/.stderr";
   std::vector<std::string> argv = {TAGTREE_BINARY};
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
+
+  // Root reads any file, so an unprivileged run as root becomes the user nobody, who must
+  // be able to enter this directory (mkdtemp makes it 0700) and to run the tool, whose
+  // build directory may lie where nobody cannot go: a copy here is run instead.
+  const bool asNobody = options.unprivileged && ::geteuid() == 0;
+  uid_t nobodyUid = 0;
+  gid_t nobodyGid = 0;
+  if (asNobody) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) {
+      ADD_FAILURE() << "no user nobody to run the tool as";
+      return {};
+    }
+    nobodyUid = nobody->pw_uid;
+    nobodyGid = nobody->pw_gid;
+    argv[0] = path_ + "/.tagtree";
+    std::filesystem::copy_file(TAGTREE_BINARY, argv[0],
+                               std::filesystem::copy_options::overwrite_existing);
+    if (::chmod(argv[0].c_str(), 0755) != 0 || ::chmod(path_.c_str(), 0711) != 0) std::abort();
+  }
   std::vector<char*> argvPointers;
   for (std::string& arg : argv) argvPointers.push_back(arg.data());
   argvPointers.push_back(nullptr);
@@ -124,6 +148,11 @@ RunResult WorkDir::run(const RunOptions& options) const {
     if (options.addressSpaceLimit != 0) {
       const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
       ::setrlimit(RLIMIT_AS, &limit);
+    }
+    // After the capture files are open, which nobody could not create here.
+    if (asNobody &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGid) != 0 || ::setuid(nobodyUid) != 0)) {
+      ::_exit(126);
     }
     // Last, so that no descriptor opened above takes their place.
     if (options.stdinClosed) ::close(STDIN_FILENO);
@@ -178,6 +207,7 @@ RunResult WorkDir::run(const RunOptions& options) const {
   }
   ::unlink(outPath.c_str());
   ::unlink(errPath.c_str());
+  if (asNobody) ::unlink(argv[0].c_str());
   return result;
 }
 

@@ -24,6 +24,9 @@ struct RunOptions {
   // Standard error is a pipe like kNonBlockingPipe's, but already full when the tool
   // starts; `err` is what the tool wrote to it.
   bool stderrFullNonBlocking = false;
+  // The tool runs without the power to read every file: when the tests run as root, as
+  // the user nobody, from a copy of it in the working directory.
+  bool unprivileged = false;
   // When nonzero, the tool runs with its address space limited to this many bytes.
   unsigned long addressSpaceLimit = 0;
   // When nonzero, the tool is killed (SIGKILL) if it has not ended after this long.
