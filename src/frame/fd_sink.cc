@@ -2,6 +2,7 @@
 // exhausted memory must still get out).
 #include "frame/fd_sink.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,26 @@
 #include "frame/failure.h"
 
 namespace tagtree {
+
+int writeFully(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+      // A non-blocking descriptor that is full, such as a pipe read slowly: wait for room.
+      // A reader that has gone wakes the wait too, and the next write then fails.
+      pollfd ready{fd, POLLOUT, 0};
+      while (::poll(&ready, 1, -1) < 0) {
+        if (errno != EINTR) return errno;
+      }
+      continue;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
 
 void FdSink::write(std::string_view bytes) {
   if (bytes.size() > kBufferSize - used_) {
@@ -30,15 +51,7 @@ void FdSink::flush() {
 }
 
 void FdSink::writeAll(const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd_, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      throw OutputFailure(errno);
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  if (const int errnum = writeFully(fd_, data, size); errnum != 0) throw OutputFailure(errnum);
 }
 
 }  // namespace tagtree

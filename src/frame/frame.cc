@@ -38,16 +38,7 @@ int runGuarded(OutputSink& out, Job job) {
 void reportOutputFailure(int errnum) {
   const char* const parts[] = {"Error: standard output: ", std::strerror(errnum), "\n"};
   for (const char* part : parts) {
-    std::size_t left = std::strlen(part);
-    while (left > 0) {
-      const ssize_t written = ::write(STDERR_FILENO, part, left);
-      if (written <= 0) {
-        if (written < 0 && errno == EINTR) continue;
-        return;  // nowhere left to report to
-      }
-      part += written;
-      left -= static_cast<std::size_t>(written);
-    }
+    if (writeFully(STDERR_FILENO, part, std::strlen(part)) != 0) return;  // nowhere to report
   }
 }
 

@@ -108,6 +108,18 @@ TEST(HostileOutput, ListingLargerThanTheBufferOnAFullDevice) {
   }
 }
 
+TEST(HostileOutput, ListingLargerThanANonBlockingPipeGetsOutWhole) {
+  // The pipe holds 64 KiB and is read only after a while, so a write finds it full (EAGAIN)
+  // and the tool must wait for room rather than give up.
+  WorkDir dir;
+  const std::string name = longName(100 * 1000);
+  dir.write("files.in", "P; " + name + "\nP\n");
+  RunOptions options;
+  options.stdoutMode = StdoutMode::kNonBlockingPipe;
+  options.deadlineSeconds = 30;
+  expectRun(dir, "/P\n/P/" + name + "\n", 0, options);
+}
+
 TEST(HostileInput, HugeNamesArePrintedUnchanged) {
   const std::string name = longName(5 * kMiB);
   const std::string twinA = repeated("n", 3 * kMiB) + "A";

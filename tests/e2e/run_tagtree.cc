@@ -2,19 +2,55 @@
 #include "run_tagtree.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 namespace tagtree::e2e {
+namespace {
+
+// Makes a pipe of 64 KiB whose write end is non-blocking, and fills it when `full`.
+// Returns the number of bytes it was filled with.
+std::size_t nonBlockingPipe(int fds[2], bool full) {
+  if (::pipe(fds) != 0 || ::fcntl(fds[1], F_SETPIPE_SZ, 64 * 1024) < 0 ||
+      ::fcntl(fds[1], F_SETFL, O_NONBLOCK) != 0) {
+    std::abort();
+  }
+  std::size_t filled = 0;
+  const char page[4096] = {};
+  for (ssize_t n; full && (n = ::write(fds[1], page, sizeof page)) > 0;) {
+    filled += static_cast<std::size_t>(n);
+  }
+  return filled;
+}
+
+// Starts a thread that waits 300 ms, then reads `fd` to its end into `bytes`, leaving out
+// the first `skip` bytes, and closes it.
+std::thread readLate(int fd, std::size_t skip, std::string& bytes) {
+  return std::thread([fd, skip, &bytes] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    char chunk[64 * 1024];
+    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+      bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    bytes.erase(0, skip);
+  });
+}
+
+}  // namespace
 
 WorkDir::WorkDir() {
   char pattern[] = "/tmp/tagtree-e2e-XXXXXX";
@@ -40,14 +76,38 @@ std::string readFile(const std::string& path) {
 
 RunResult WorkDir::run(const RunOptions& options) const {
   const std::string outPath = path_ + "/.stdout", errPath = path_ + "/.stderr";
-  int input[2];
-  if (::pipe(input) != 0) std::abort();
-
   std::vector<std::string> argv = {TAGTREE_BINARY};
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
+
+  // Root reads any file, so an unprivileged run as root becomes the user nobody, who must
+  // be able to enter this directory (mkdtemp makes it 0700) and to run the tool, whose
+  // build directory may lie where nobody cannot go: a copy here is run instead.
+  const bool asNobody = options.unprivileged && ::geteuid() == 0;
+  uid_t nobodyUid = 0;
+  gid_t nobodyGid = 0;
+  if (asNobody) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) {
+      ADD_FAILURE() << "no user nobody to run the tool as";
+      return {};
+    }
+    nobodyUid = nobody->pw_uid;
+    nobodyGid = nobody->pw_gid;
+    argv[0] = path_ + "/.tagtree";
+    std::filesystem::copy_file(TAGTREE_BINARY, argv[0],
+                               std::filesystem::copy_options::overwrite_existing);
+    if (::chmod(argv[0].c_str(), 0755) != 0 || ::chmod(path_.c_str(), 0711) != 0) std::abort();
+  }
   std::vector<char*> argvPointers;
   for (std::string& arg : argv) argvPointers.push_back(arg.data());
   argvPointers.push_back(nullptr);
+
+  int input[2];
+  if (::pipe(input) != 0) std::abort();
+  int slowOut[2] = {-1, -1}, slowErr[2] = {-1, -1};
+  std::size_t errFill = 0;
+  if (options.stdoutMode == StdoutMode::kNonBlockingPipe) nonBlockingPipe(slowOut, false);
+  if (options.stderrFullNonBlocking) errFill = nonBlockingPipe(slowErr, true);
 
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -57,15 +117,25 @@ RunResult WorkDir::run(const RunOptions& options) const {
     ::dup2(input[0], STDIN_FILENO);
     ::close(input[0]);
     ::close(input[1]);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(err, STDERR_FILENO);
-    ::close(err);
+    if (options.stderrFullNonBlocking) {
+      ::close(slowErr[0]);
+      ::dup2(slowErr[1], STDERR_FILENO);
+      ::close(slowErr[1]);
+    } else {
+      const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(err, STDERR_FILENO);
+      ::close(err);
+    }
     if (options.stdoutMode == StdoutMode::kReaderGone) {
       int output[2];
       if (::pipe(output) != 0) ::_exit(126);
       ::close(output[0]);
       ::dup2(output[1], STDOUT_FILENO);
       ::close(output[1]);
+    } else if (options.stdoutMode == StdoutMode::kNonBlockingPipe) {
+      ::close(slowOut[0]);
+      ::dup2(slowOut[1], STDOUT_FILENO);
+      ::close(slowOut[1]);
     } else if (options.stdoutMode == StdoutMode::kClosed) {
       ::close(STDOUT_FILENO);
     } else {
@@ -78,6 +148,11 @@ RunResult WorkDir::run(const RunOptions& options) const {
     if (options.addressSpaceLimit != 0) {
       const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
       ::setrlimit(RLIMIT_AS, &limit);
+    }
+    // After the capture files are open, which nobody could not create here.
+    if (asNobody &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGid) != 0 || ::setuid(nobodyUid) != 0)) {
+      ::_exit(126);
     }
     // Last, so that no descriptor opened above takes their place.
     if (options.stdinClosed) ::close(STDIN_FILENO);
@@ -96,6 +171,16 @@ RunResult WorkDir::run(const RunOptions& options) const {
     }
     ::close(fd);
   });
+  std::string slowOutBytes, slowErrBytes;
+  std::vector<std::thread> lateReaders;
+  if (options.stdoutMode == StdoutMode::kNonBlockingPipe) {
+    ::close(slowOut[1]);
+    lateReaders.push_back(readLate(slowOut[0], 0, slowOutBytes));
+  }
+  if (options.stderrFullNonBlocking) {
+    ::close(slowErr[1]);
+    lateReaders.push_back(readLate(slowErr[0], errFill, slowErrBytes));
+  }
   int waitStatus = 0;
   if (options.deadlineSeconds == 0) {
     ::waitpid(pid, &waitStatus, 0);
@@ -108,14 +193,21 @@ RunResult WorkDir::run(const RunOptions& options) const {
     }
   }
   feeder.join();
+  for (std::thread& reader : lateReaders) reader.join();
 
   RunResult result;
   if (WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
   if (WIFSIGNALED(waitStatus)) result.signal = WTERMSIG(waitStatus);
   if (options.stdoutMode == StdoutMode::kCaptured) result.out = readFile(outPath);
-  if (!options.stderrClosed) result.err = readFile(errPath);
+  if (options.stdoutMode == StdoutMode::kNonBlockingPipe) result.out = std::move(slowOutBytes);
+  if (options.stderrFullNonBlocking) {
+    result.err = std::move(slowErrBytes);
+  } else if (!options.stderrClosed) {
+    result.err = readFile(errPath);
+  }
   ::unlink(outPath.c_str());
   ::unlink(errPath.c_str());
+  if (asNobody) ::unlink(argv[0].c_str());
   return result;
 }
 

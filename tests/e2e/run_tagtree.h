@@ -9,7 +9,9 @@
 namespace tagtree::e2e {
 
 // kReaderGone: a pipe whose read end is already closed.
-enum class StdoutMode { kCaptured, kDevFull, kClosed, kReaderGone };
+// kNonBlockingPipe: a pipe of 64 KiB whose write end, the tool's, is non-blocking, read by
+// a thread of this process that waits 300 ms before it starts; what it reads is `out`.
+enum class StdoutMode { kCaptured, kDevFull, kClosed, kReaderGone, kNonBlockingPipe };
 
 struct RunOptions {
   std::vector<std::string> arguments;
@@ -19,6 +21,12 @@ struct RunOptions {
   // Start the tool with these descriptors closed, so that the files it opens take them.
   bool stdinClosed = false;
   bool stderrClosed = false;
+  // Standard error is a pipe like kNonBlockingPipe's, but already full when the tool
+  // starts; `err` is what the tool wrote to it.
+  bool stderrFullNonBlocking = false;
+  // The tool runs without the power to read every file: when the tests run as root, as
+  // the user nobody, from a copy of it in the working directory.
+  bool unprivileged = false;
   // When nonzero, the tool runs with its address space limited to this many bytes.
   unsigned long addressSpaceLimit = 0;
   // When nonzero, the tool is killed (SIGKILL) if it has not ended after this long.
