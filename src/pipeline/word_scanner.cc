@@ -1,14 +1,20 @@
 // Word scanning, 32 bytes at a time.
 //
-// The scan takes the text in 32-byte blocks. One pass over a block gives a mask of the
-// bytes that end a word: the ';' of each "; " (the byte after it is read too), CR and LF
-// (SSE2 on x86-64, eight bytes at a time elsewhere). A block without one, the common case
-// inside a long name, is passed at once; a block with one ends the word at its lowest
-// bit, with no check per candidate byte. Near the end of the bytes at hand, where a block
-// and the byte after it no longer fit, the scan goes on byte by byte.
+// The scan takes the text in 32-byte blocks. One classifier gives the masks of a block
+// (SSE2 on x86-64, eight bytes at a time elsewhere), for the word scan and for the skip of
+// runs alike: the bytes that end a word (the ';' of each "; ", for which the byte after
+// the block is read too, CR and LF), the separators, and the spaces. A block where no
+// word ends, the common case inside a long name, is passed at once; a block with one ends
+// the word at its lowest bit, with no check per candidate byte. Near the end of the bytes
+// at hand, where a block and the byte after it no longer fit, the scan goes on byte by
+// byte.
 #include "pipeline/word_scanner.h"
 
 #include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "pipeline/byte_load.h"
 
@@ -45,7 +51,7 @@ bool endsWordAt(const char* p, const char* end) {
 }
 
 // Returns the masks of the block at `block`, eight bytes at a time in plain integers.
-BlockMasks masksPortable(const char* block) {
+[[gnu::always_inline]] inline BlockMasks masksPortable(const char* block) {
   std::uint32_t semicolons = 0, lineEnds = 0, spaces = 0;
   for (int i = 0; i < kBlockSize; i += 8) {
     const std::uint64_t chunk = load8(block + i);
@@ -54,32 +60,37 @@ BlockMasks masksPortable(const char* block) {
     spaces |= inMemoryOrder(bytesEqual(chunk, ' ')) << i;
   }
   const std::uint32_t spaceAfter = spaces >> 1 | std::uint32_t{block[kBlockSize] == ' '} << 31;
-  return {semicolons & spaceAfter, lineEnds, spaces};
+  const std::uint32_t separators = semicolons & spaceAfter;
+  return {separators, separators | lineEnds, spaces};
 }
 
 #if defined(__SSE2__)
-BlockMasks masks(const char* block) {
+// The same with SSE2, sixteen bytes at a time. A separator is a ';' whose next byte, in
+// the same lane of the load one byte on, is a space.
+[[gnu::always_inline]] inline BlockMasks masks(const char* block) {
   const __m128i semicolon = _mm_set1_epi8(';');
   const __m128i space = _mm_set1_epi8(' ');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  std::uint32_t semicolons = 0, lineEnds = 0, spaces = 0;
-  for (int half = 0; half < 2; ++half) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * half));
-    const int shift = 16 * half;
-    semicolons |= static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, semicolon)))
-                  << shift;
-    spaces |= static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space))) << shift;
-    lineEnds |= static_cast<std::uint32_t>(_mm_movemask_epi8(
-                    _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf))))
-                << shift;
+  BlockMasks found{0, 0, 0};
+  for (int half = 0; half < kBlockSize; half += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half + 1));
+    const auto bits = [&](__m128i flags) {
+      return static_cast<std::uint32_t>(_mm_movemask_epi8(flags)) << half;
+    };
+    const __m128i separators =
+        _mm_and_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(next, space));
+    const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
+    found.separators |= bits(separators);
+    found.wordEnds |= bits(_mm_or_si128(separators, lineEnds));
+    found.spaces |= bits(_mm_cmpeq_epi8(bytes, space));
   }
-  const std::uint32_t spaceAfter = spaces >> 1 | std::uint32_t{block[kBlockSize] == ' '} << 31;
-  return {semicolons & spaceAfter, lineEnds, spaces};
+  return found;
 }
 
 #else
-BlockMasks masks(const char* block) { return masksPortable(block); }
+[[gnu::always_inline]] inline BlockMasks masks(const char* block) { return masksPortable(block); }
 #endif
 
 // Returns whether the block at `block` is "; " over and over: empty words, ended by
@@ -108,7 +119,7 @@ bool WordScanner::scan(const char* begin, const char* end, bool inputEnds, Scann
   const char* chunk = begin + scannedBytes_;
   const char* stop = nullptr;
   for (; end - chunk > kBlockSize; chunk += kBlockSize) {
-    if (const std::uint32_t ends = wordEndMask(chunk)) {
+    if (const std::uint32_t ends = masks(chunk).wordEnds) {
       stop = chunk + std::countr_zero(ends);
       break;
     }

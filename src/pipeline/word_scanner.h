@@ -9,10 +9,6 @@
 #include <cstdint>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace tagtree {
 
 struct ScannedWord {
@@ -60,37 +56,16 @@ inline constexpr int kBlockSize = 32;
 // bytes, since a separator is known only with the byte after its ';'.
 struct BlockMasks {
   std::uint32_t separators;  // a "; " starts here
-  std::uint32_t lineEnds;    // CR or LF
+  std::uint32_t wordEnds;    // a word ends here: a separator's ';', CR or LF
   std::uint32_t spaces;      // ' '
+  bool operator==(const BlockMasks&) const = default;
 };
 
-// Returns the masks of the block at `block`, with SSE2 where the target has it.
+// Returns the masks of the block at `block`: the one classifier of the word scan and of
+// the skip of runs, with SSE2 where the target has it.
 BlockMasks classifyBlock(const char* block);
-// The same, eight bytes at a time in plain integers, for targets without SSE2.
+// The same, eight bytes at a time in plain integers, as on targets without SSE2.
 BlockMasks classifyBlockPortable(const char* block);
-
-// Returns the mask of the bytes of the block at `block` that end a word: the ';' of a
-// "; ", CR and LF, that is separators | lineEnds. Reads kBlockSize + 1 bytes.
-inline std::uint32_t wordEndMask(const char* block) {
-#if defined(__SSE2__)
-  const __m128i semicolon = _mm_set1_epi8(';');
-  const __m128i space = _mm_set1_epi8(' ');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  auto mask16 = [&](const char* p) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-    const __m128i separators =
-        _mm_and_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(next, space));
-    const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(separators, lineEnds)));
-  };
-  return mask16(block) | mask16(block + 16) << 16;
-#else
-  const BlockMasks masks = classifyBlockPortable(block);
-  return masks.separators | masks.lineEnds;
-#endif
-}
 
 }  // namespace tagtree
 

@@ -160,7 +160,9 @@ TEST(WordScanner, LongWordsAreCutAsByteByByte) {
   }
 }
 
-TEST(WordScanner, BlockMasksFlagSeparatorsLineEndsAndSpaces) {
+TEST(WordScanner, BlockMasksFlagSeparatorsWordEndsAndSpaces) {
+  // The classifier and its portable twin, against the rules and so against each other,
+  // on random blocks rich in the bytes that matter and their near neighbours.
   std::mt19937 random(777);
   const char likely[] = {';', '\r', '\n', ' ', ':', '<', '\x0B', '\x0C', '\x8D', '\x8A', '\xBB'};
   for (int round = 0; round < 5000; ++round) {
@@ -172,15 +174,13 @@ TEST(WordScanner, BlockMasksFlagSeparatorsLineEndsAndSpaces) {
     BlockMasks expected{0, 0, 0};
     for (int i = 0; i < kBlockSize; ++i) {
       const std::uint32_t bit = 1u << i;
-      if (block[i] == ';' && block[i + 1] == ' ') expected.separators |= bit;
-      if (block[i] == '\r' || block[i] == '\n') expected.lineEnds |= bit;
+      const bool separator = block[i] == ';' && block[i + 1] == ' ';
+      if (separator) expected.separators |= bit;
+      if (separator || block[i] == '\r' || block[i] == '\n') expected.wordEnds |= bit;
       if (block[i] == ' ') expected.spaces |= bit;
     }
-    for (const BlockMasks masks : {classifyBlock(block), classifyBlockPortable(block)}) {
-      EXPECT_EQ(masks.separators, expected.separators) << round;
-      EXPECT_EQ(masks.lineEnds, expected.lineEnds) << round;
-      EXPECT_EQ(masks.spaces, expected.spaces) << round;
-    }
+    EXPECT_EQ(classifyBlock(block), expected) << round;
+    EXPECT_EQ(classifyBlockPortable(block), expected) << round;
   }
 }
 
