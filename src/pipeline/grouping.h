@@ -1,6 +1,6 @@
-// First stage of the run: cuts the input into lines and words as it streams in, and
+// First stage of the run: from the lines and words of the input, as they stream in,
 // builds the table of all tags with their counts, one line group per line, and an empty
-// child group per tag.
+// child group per tag, holding the input to tagtree's limits.
 #ifndef TAGTREE_PIPELINE_GROUPING_H_
 #define TAGTREE_PIPELINE_GROUPING_H_
 
@@ -50,9 +50,34 @@ struct Grouping {
   std::array<LineSet, kMaxTags> lineSets{};  // lineSets[i]: the lines of allTags[i]
 
  private:
-  friend class LineGrouper;
+  friend class GroupingBuilder;
   std::deque<Tag> tagStore_;
   std::deque<TagGroup> lineGroupStore_;
+};
+
+// Fills a Grouping from what the walk of the input meets (see line_walk.h), one line at a
+// time. Throws the bounds failure 41 at a 101st distinct tag, 180 at the end of a line
+// of more than 50 tag words, 56 at the end of a 51st line; for one line they are checked
+// in that order. A line whose group overflows goes on through the walk, no longer into
+// its group, so that a 101st distinct name later in the line makes it 41, as it would if
+// the line were counted whole before it is grouped.
+class GroupingBuilder {
+ public:
+  // Fills `grouping`, which must be empty.
+  explicit GroupingBuilder(Grouping& grouping) : grouping_(grouping) {}
+
+  // The calls of the walk. newName throws 41, endLine 180 and 56.
+  void startLine();
+  std::string_view newName(std::string_view word);
+  void tagWord(std::uint32_t slot, bool first, bool whole);
+  void endLine();
+
+ private:
+  Grouping& grouping_;
+  TagGroup* group_ = nullptr;  // the current line's
+  LineSet lineBit_ = 0;        // the current line's
+  int lineCount_ = 0;
+  bool overflowed_ = false;  // the current line has more than 50 tag words
 };
 
 // Fills the empty `grouping` from the bytes of `source`, one line at a time, reading

@@ -1,7 +1,7 @@
 // Hashes of names, for the name index. A multiply-rotate hash over 8-byte chunks in four
 // lanes (chunk i into lane i % 4), so that a long name's multiplies overlap instead of
-// waiting on one another; finished with the length. The index keys its table by a
-// cheaper key that reads only both ends of a long name.
+// waiting on one another; finished with the length. The index keys its table by a key
+// that reads at most 64 bytes of a name: its two ends, where it is longer.
 #ifndef TAGTREE_PIPELINE_NAME_HASH_H_
 #define TAGTREE_PIPELINE_NAME_HASH_H_
 
@@ -15,8 +15,7 @@
 namespace tagtree {
 
 // Hash state of a name whose chunks are mixed in one after another. Every byte counts,
-// so names alike at both ends still differ; each step is a bijection, so two different
-// names of one length under 8 bytes never share a hash.
+// so names alike at both ends still differ.
 class NameHasher {
  public:
   // Mixes the next four chunks, the 32 bytes at `p`; the chunks mixed so far must be a
@@ -74,30 +73,15 @@ inline std::uint64_t nameHash(std::string_view name) {
   return nameHash(name, name.data() + name.size());
 }
 
-// Names of at most this many bytes fill one chunk, and their key is a bijection of that
-// chunk: two such names of one length never share a key.
-inline constexpr std::size_t kDistinctKeyLength = 8;
-
 // Names longer than this are keyed by their ends alone.
 inline constexpr std::size_t kFullyKeyedLength = 64;
 
-// Returns the key of `name`, by which the name index finds it. A short name, the common
-// case, takes one multiply. A name of up to kFullyKeyedLength bytes is keyed by its hash.
-// A longer one is keyed by its first and last 32 bytes and its length: a long word is
-// compared byte for byte with the name it may be anyway, so hashing all of it would read
-// it a third time for nothing, except where names share a key. `readable` is as for
-// nameHash.
+// Returns the key of `name`, by which the name index finds it: its hash where it has at
+// most kFullyKeyedLength bytes, else a hash of its first and last 32 bytes and its length.
+// A long word is compared byte for byte with the name it may be anyway, so hashing all of
+// it would read it a third time for nothing, except where names share a key. `readable`
+// is as for nameHash.
 inline std::uint64_t nameKey(std::string_view name, const char* readable) {
-  if (name.size() <= kDistinctKeyLength) {
-    const std::uint64_t chunk =
-        name.size() == 8 ? load8(name.data()) : loadPartial(name.data(), name.size(), readable);
-    // Adding, multiplying by an odd number and folding the high half in are each a
-    // bijection; the folding brings the high bits, which the multiply mixes most, down to
-    // the low ones that index the table.
-    const std::uint64_t mixed =
-        (chunk + name.size() * 0x9E3779B97F4A7C15ULL) * 0xFF51AFD7ED558CCDULL;
-    return mixed ^ (mixed >> 32);
-  }
   if (name.size() <= kFullyKeyedLength) return nameHash(name, readable);
   NameHasher hasher;
   hasher.mix4(name.data());

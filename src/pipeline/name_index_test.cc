@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "pipeline/name_hash.h"
@@ -25,38 +23,10 @@ TEST(NameHash, DependsOnEveryByteAndTheLength) {
   EXPECT_NE(nameHash(""), nameHash(std::string_view("\0", 1)));
 }
 
-TEST(NameKey, TellsShortNamesApartByItself) {
-  // The index takes a short name whose key and length match for that name, unread; so no
-  // two short names of one length may share a key. All names of up to 2 bytes, and for
-  // each longer length up to kDistinctKeyLength, every name one byte away from a few.
-  std::set<std::string> names = {""};
-  for (int first = 0; first < 256; ++first) {
-    names.insert(std::string(1, static_cast<char>(first)));
-    for (int second = 0; second < 256; ++second) {
-      names.insert(std::string{static_cast<char>(first), static_cast<char>(second)});
-    }
-  }
-  for (std::size_t length = 3; length <= kDistinctKeyLength; ++length) {
-    for (const std::string& base :
-         {std::string(length, '\0'), std::string("tag\xFF;b\x80z").substr(0, length)}) {
-      for (std::size_t at = 0; at < length; ++at) {
-        for (int value = 0; value < 256; ++value) {
-          std::string name = base;
-          name[at] = static_cast<char>(value);
-          names.insert(name);
-        }
-      }
-    }
-  }
-  std::set<std::pair<std::size_t, std::uint64_t>> keys;
-  for (const std::string& name : names)
-    keys.emplace(name.size(), nameKey(name, name.data() + name.size()));
-  EXPECT_EQ(keys.size(), names.size());
-}
-
 TEST(NameIndex, FindsEveryNameAndNothingElse) {
-  // Short names, and long ones that share their ends, their length and so their key,
-  // differing only in the middle.
+  // Short names; long ones alike at both ends, which share their length and so their
+  // key, and differ only in the middle; and enough of them all to grow the table a few
+  // times. Each is found in its slot, at every size the table passes through.
   std::vector<std::string> names = {"a", "b", "ab", "", std::string(1, '\0'), "x y"};
   for (int i = 0; i < 60; ++i) {
     std::string name(kFullyKeyedLength + 40, '.');
@@ -65,17 +35,22 @@ TEST(NameIndex, FindsEveryNameAndNothingElse) {
   }
   names.push_back(std::string(kFullyKeyedLength + 40, '.'));  // their common form
   names.push_back(std::string(kFullyKeyedLength + 41, '.'));
+  for (int i = 0; i < 2000; ++i) names.push_back("tag" + std::to_string(i));
   NameIndex index;
-  for (int slot = 0; slot < static_cast<int>(names.size()); ++slot) {
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
     ASSERT_EQ(index.find(names[slot]), NameIndex::kNotFound) << slot;
-    index.insert(names[slot], slot);
+    ASSERT_EQ(index.insert(names[slot]), slot);
+    if ((slot & (slot + 1)) == 0 || slot + 1 == names.size()) {  // 0, 1, 3, 7, ... and the last
+      for (std::uint32_t known = 0; known <= slot; ++known) {
+        ASSERT_EQ(index.find(names[known]), known) << known << " of " << slot + 1;
+      }
+    }
   }
-  for (int slot = 0; slot < static_cast<int>(names.size()); ++slot) {
-    EXPECT_EQ(index.find(names[slot]), slot) << slot;
-  }
-  std::string unknown = names.back();
-  unknown[unknown.size() / 2] = 'z';
-  for (const std::string& absent : {std::string("c"), std::string("a "), unknown}) {
+  EXPECT_EQ(index.size(), names.size());
+  std::string unknown = names[6];
+  unknown[unknown.size() / 2] = '!';
+  for (const std::string& absent : {std::string("c"), std::string("a "), std::string("ab\0", 3),
+                                    unknown, std::string("tag2000"), std::string("tag")}) {
     EXPECT_EQ(index.find(absent), NameIndex::kNotFound) << absent;
   }
 }

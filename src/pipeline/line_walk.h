@@ -1,0 +1,110 @@
+// The one walk over the input, shared by tagtree and tagtree-explain: it cuts the input
+// into lines and words as it streams in, passes over the words that are not tags, finds
+// each tag word's name in a name index, and tells a visitor what it meets. What the
+// visitor makes of it, and which limits it holds the input to, is its own affair.
+//
+// Each word is scanned once to find its end and looked up once. A run of skipped words
+// is passed over in one step, so a line of millions of empty words costs a scan, not a
+// lookup per word.
+#ifndef TAGTREE_PIPELINE_LINE_WALK_H_
+#define TAGTREE_PIPELINE_LINE_WALK_H_
+
+#include <cstdint>
+#include <string_view>
+
+#include "pipeline/input_window.h"
+#include "pipeline/name_index.h"
+#include "pipeline/word_scanner.h"
+
+namespace tagtree {
+
+// Walks the bytes of `window` line by line and word by word, and tells `visitor`:
+//   visitor.startLine()         a line begins; a final line end starts none;
+//   visitor.newName(word)       `word` names a tag not met before: the visitor keeps a
+//                               copy of it and returns that copy as a std::string_view,
+//                               which must stay in place until the walk ends;
+//   visitor.tagWord(slot, first, whole)
+//                               a tag word, whose name was the `slot`th met (from 0);
+//                               `first` at its name's first occurrence, `whole` when it
+//                               is the whole of its line, which then holds no "; ";
+//   visitor.endLine()           the line has ended.
+// The empty word and " " are skipped: the visitor never hears of them. Any call may
+// throw, which ends the walk at once: nothing more is read. Returns at the end of the
+// input. Throws what the window throws.
+template <typename Visitor>
+void walkLines(InputWindow& window, Visitor& visitor);
+
+template <typename Visitor>
+class LineWalker {
+ public:
+  LineWalker(InputWindow& window, Visitor& visitor) : window_(window), visitor_(visitor) {}
+
+  void run() {
+    const char* p = window_.begin();
+    bool afterCr = false;  // the last line ended at a CR
+    for (;;) {
+      // A line starts only where a byte is left: a final line end starts none, and the
+      // LF of a CR LF pair, however late it arrives, is part of the line end before it.
+      while (p == window_.end()) {
+        if (!window_.refill(p)) return;
+        p = window_.begin();
+      }
+      if (const char* start = startOfLine(p, afterCr); start != p) {
+        p = start;
+        afterCr = false;
+        continue;
+      }
+      p = walkLine(p, afterCr);
+    }
+  }
+
+ private:
+  // Walks the line that starts at `p`; returns where it ends, and sets `endedAtCr`.
+  const char* walkLine(const char* p, bool& endedAtCr) {
+    visitor_.startLine();
+    for (bool firstWord = true;; firstWord = false) {
+      const char* const word = skipSkippedWords(p, window_.end());
+      firstWord = firstWord && word == p;
+      p = word;
+      const ScannedWord scanned = nextWord(p);
+      p = scanned.next;
+      if (!isSkippedWord(scanned.word)) {
+        std::uint32_t slot = index_.find(scanned.word, window_.end());
+        const bool first = slot == NameIndex::kNotFound;
+        if (first) slot = index_.insert(visitor_.newName(scanned.word));
+        visitor_.tagWord(slot, first, firstWord && scanned.endsLine);
+      }
+      if (scanned.endsLine) {
+        endedAtCr = scanned.endsAtCr;
+        break;
+      }
+    }
+    visitor_.endLine();
+    return p;
+  }
+
+  // Returns the word that starts at `p`, reading more input while its end is not in
+  // sight; `p` follows the word when the window moves it.
+  ScannedWord nextWord(const char*& p) {
+    ScannedWord scanned;
+    while (!scanner_.scan(p, window_.end(), window_.atEnd(), scanned)) {
+      window_.refill(p);
+      p = window_.begin();
+    }
+    return scanned;
+  }
+
+  InputWindow& window_;
+  Visitor& visitor_;
+  WordScanner scanner_;
+  NameIndex index_;
+};
+
+template <typename Visitor>
+void walkLines(InputWindow& window, Visitor& visitor) {
+  LineWalker<Visitor>(window, visitor).run();
+}
+
+}  // namespace tagtree
+
+#endif  // TAGTREE_PIPELINE_LINE_WALK_H_
