@@ -59,18 +59,25 @@ def write_typical(f, scale):
     return sum(len(tag) for tag in used), max(len(tag) for tag in used)
 
 
-def write_long_names(f, scale):
-    """100 tags of 32 KiB * scale that differ only in their last 4 bytes, 50 lines of 25
-    tags. Tags 0 and 50 each start 25 lines and each take 24 of the next 49 tags in turn,
-    so each has those 49 as its children, and the listing repeats each long parent name
-    before each of its 49 children."""
-    prefix = b"n" * (32 * KIB * scale - 4)
-    names = [prefix + f"{k:04d}".encode() for k in range(100)]
+def write_long_names(f, scale, differ_at=None):
+    """100 tags of 32 KiB * scale that differ only in 4 bytes, their last 4 unless
+    `differ_at` says where, 50 lines of 25 tags. Tags 0 and 50 each start 25 lines and
+    each take 24 of the next 49 tags in turn, so each has those 49 as its children, and
+    the listing repeats each long parent name before each of its 49 children."""
+    size = 32 * KIB * scale
+    at = size - 4 if differ_at is None else differ_at(size)
+    names = [b"n" * at + f"{k:04d}".encode() + b"n" * (size - 4 - at) for k in range(100)]
     for j in range(50):
         parent = 0 if j < 25 else 50
         line = [names[parent]] + [names[parent + 1 + (j * 24 + k) % 49] for k in range(24)]
         f.write(b"; ".join(line) + b"\n")
     return sum(len(name) for name in names), len(names[0])
+
+
+def write_long_names_alike(f, scale):
+    """As long names, but the 4 bytes that tell the names apart are in the middle: the
+    names are alike at both ends."""
+    return write_long_names(f, scale, lambda size: size // 2)
 
 
 def write_skipped_words(f, scale):
@@ -151,6 +158,7 @@ INPUTS = [
     ("typical", write_typical, 1, "succeeds"),
     ("long names", write_long_names, 1, "succeeds"),
     ("long names x2", write_long_names, 2, "succeeds"),
+    ("long names alike", write_long_names_alike, 1, "succeeds"),
     ("skipped words", write_skipped_words, 1, "succeeds"),
     ("skipped words x2", write_skipped_words, 2, "succeeds"),
     ("semicolon-dense", write_semicolon_dense, 1, "succeeds"),
