@@ -11,6 +11,8 @@
 namespace tagtree {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(NameHash, DependsOnEveryByteAndTheLength) {
   const std::string base(100, 'x');  // three whole blocks of four lanes, and a tail
   const std::uint64_t baseHash = nameHash(base);
@@ -24,10 +26,15 @@ TEST(NameHash, DependsOnEveryByteAndTheLength) {
 }
 
 TEST(NameIndex, FindsEveryNameAndNothingElse) {
-  // Short names; long ones alike at both ends, which share their length and so their
-  // key, and differ only in the middle; and enough of them all to grow the table a few
-  // times. Each is found in its slot, at every size the table passes through.
-  std::vector<std::string> names = {"a", "b", "ab", "", std::string(1, '\0'), "x y"};
+  // Short names, kept whole in their entries, alike but for their last byte or their
+  // length (a NUL pads a short name's entry); names just too long for an entry; long
+  // ones alike at both ends, which share their length and so their key, and differ only
+  // in the middle; and enough of them all to grow the table a few times. Each is found
+  // in its slot, at every size the table passes through.
+  std::vector<std::string> names = {
+      "a",          "b",        "ab",       "",         std::string(1, '\0'), std::string("a\0", 2),
+      "x y",        "abcdefg1", "abcdefg2", "abcdefgh", "abcdefgh1",          "abcdefgh2",
+      "abcdefgh\0"s};
   for (int i = 0; i < 60; ++i) {
     std::string name(kFullyKeyedLength + 40, '.');
     name[name.size() / 2] = static_cast<char>('A' + i);
@@ -47,10 +54,10 @@ TEST(NameIndex, FindsEveryNameAndNothingElse) {
     }
   }
   EXPECT_EQ(index.size(), names.size());
-  std::string unknown = names[6];
+  std::string unknown = names[13];
   unknown[unknown.size() / 2] = '!';
-  for (const std::string& absent : {std::string("c"), std::string("a "), std::string("ab\0", 3),
-                                    unknown, std::string("tag2000"), std::string("tag")}) {
+  for (const std::string& absent : {"c"s, "a "s, "ab\0"s, "abcdefg"s, "abcdefg3"s, "abcdefgh3"s,
+                                    "abcdefgh\0\0"s, unknown, "tag2000"s, "tag"s}) {
     EXPECT_EQ(index.find(absent), NameIndex::kNotFound) << absent;
   }
 }
