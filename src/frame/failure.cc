@@ -13,9 +13,10 @@ Failure boundsFailure(unsigned position) {
   return Failure("ArrayBoundsError corvane(" + std::to_string(position) + ")");
 }
 
-Failure readFailure(int errnum) {
-  return Failure(std::string("files.in: ") + std::strerror(errnum));
-}
+ReadFailure::ReadFailure(int errnum)
+    : Failure(std::string("files.in: ") + std::strerror(errnum)), errnum_(errnum) {}
+
+ReadFailure readFailure(int errnum) { return ReadFailure(errnum); }
 
 Failure textFailure() { return Failure("4invalid UTF-8 sequence"); }
 

@@ -24,14 +24,28 @@ enum BoundsPosition : unsigned {
 // Returns the capacity failure "ArrayBoundsError corvane(<position>)".
 Failure boundsFailure(unsigned position);
 
-// Returns the read failure for files.in: "files.in: " and strerror(errnum).
-Failure readFailure(int errnum);
+// The failure to read files.in: "files.in: " and strerror(errnum). It keeps the errno
+// for a caller that names the file otherwise.
+class ReadFailure : public Failure {
+ public:
+  explicit ReadFailure(int errnum);
+  int errnum() const { return errnum_; }
+
+ private:
+  int errnum_;
+};
+
+// Returns the read failure for files.in with the failing call's errno.
+ReadFailure readFailure(int errnum);
 
 // Returns the failure for a printed name that is not well-formed UTF-8.
 Failure textFailure();
 
 // The message of the memory failure; std::bad_alloc anywhere is reported with it.
 inline constexpr const char* kOutOfMemoryMessage = "Out of memory";
+
+// What a failure's line starts with, before its message.
+inline constexpr const char* kErrorLinePrefix = "Error: ";
 
 // Writing standard output failed. It is reported on standard error, since standard
 // output is what failed; `errnum` is the failing call's errno.

@@ -14,24 +14,17 @@
 namespace tagtree {
 namespace {
 
+// Writes the line "Error: <message>" to `out`.
 void writeErrorLine(OutputSink& out, std::string_view message) {
-  out.write("Error: ");
+  out.write(kErrorLinePrefix);
   out.write(message);
   out.write("\n");
 }
 
 // Runs `job` and reports any failure it raises on `out`. Returns the exit status.
 template <typename Job>
-int runGuarded(OutputSink& out, Job job) {
-  try {
-    job();
-    return kExitSuccess;
-  } catch (const Failure& failure) {
-    writeErrorLine(out, failure.what());
-  } catch (const std::bad_alloc&) {
-    writeErrorLine(out, kOutOfMemoryMessage);
-  }
-  return kExitFailure;
+int runReported(OutputSink& out, Job job) {
+  return runGuarded(job, [&](std::string_view message) { writeErrorLine(out, message); });
 }
 
 // Writes "Error: standard output: <text>" to standard error, with no buffer to fail.
@@ -45,7 +38,7 @@ void reportOutputFailure(int errnum) {
 }  // namespace
 
 int runOnText(std::string_view text, OutputSink& out, std::size_t readSize) {
-  return runGuarded(out, [&] {
+  return runReported(out, [&] {
     TextSource source(text);
     runPipeline(source, out, readSize);
   });
@@ -54,7 +47,7 @@ int runOnText(std::string_view text, OutputSink& out, std::size_t readSize) {
 int runTool() {
   static FdSink out(STDOUT_FILENO);
   try {
-    const int status = runGuarded(out, [&] {
+    const int status = runReported(out, [&] {
       InputFile input("files.in");
       runPipeline(input, out);
     });

@@ -16,6 +16,9 @@ class InputFile : public ByteSource {
   // or a device. Throws the read failure with the failing call's errno, EISDIR for a
   // directory.
   explicit InputFile(const char* path);
+  // Reads the descriptor `fd`, open for reading (standard input, say), and closes it at
+  // the end like a file it opened.
+  explicit InputFile(int fd) : fd_(fd) {}
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
   // Closes the file if it is still open.

@@ -9,7 +9,6 @@
 #include "pipeline/grouping.h"
 
 #include "frame/failure.h"
-#include "pipeline/line_walk.h"
 
 namespace tagtree {
 
@@ -29,10 +28,10 @@ std::string_view GroupingBuilder::newName(std::string_view word) {
   return tag.name();
 }
 
-void GroupingBuilder::tagWord(std::uint32_t slot, bool first, bool /*whole*/) {
-  Tag* const tag = grouping_.allTags[slot];
-  if (!first) tag->addOccurrences(1);  // a new tag starts at 1
-  grouping_.lineSets[slot] |= lineBit_;
+void GroupingBuilder::tagWord(const TagWord& word) {
+  Tag* const tag = grouping_.allTags[word.slot];
+  if (!word.firstOccurrence) tag->addOccurrences(1);  // a new tag starts at 1
+  grouping_.lineSets[word.slot] |= lineBit_;
   if (group_->full()) {
     overflowed_ = true;
   } else {

@@ -14,6 +14,7 @@
 #include "model/tag_group.h"
 #include "pipeline/byte_source.h"
 #include "pipeline/input_window.h"
+#include "pipeline/line_walk.h"
 
 namespace tagtree {
 
@@ -69,7 +70,7 @@ class GroupingBuilder {
   // The calls of the walk. newName throws 41, endLine 180 and 56.
   void startLine();
   std::string_view newName(std::string_view word);
-  void tagWord(std::uint32_t slot, bool first, bool whole);
+  void tagWord(const TagWord& word);
   void endLine();
 
  private:

@@ -10,14 +10,18 @@ std::int32_t countTagWith(const Grouping& grouping, int first, int second) {
   return std::popcount(grouping.lineSets[first] & grouping.lineSets[second]);
 }
 
+bool becomesChild(const Grouping& grouping, int parent, int child) {
+  return countTagWith(grouping, parent, child) >= 1 &&
+         rareEnoughForChild(grouping.allTags[child]->count(), grouping.allTags[parent]->count());
+}
+
 void inferParents(Grouping& grouping) {
   for (int a = 0; a < grouping.allTagCount; ++a) {
     const Tag* parent = grouping.allTags[a];
     TagGroup& children = grouping.tagGroups.of(parent);
     for (int b = 0; b < grouping.allTagCount; ++b) {
       const Tag* child = grouping.allTags[b];
-      if (countTagWith(grouping, a, b) >= 1 &&
-          rareEnoughForChild(child->count(), parent->count())) {
+      if (becomesChild(grouping, a, b)) {
         children.addTag(child);
         grouping.tagGroups.of(child).addParent();
       }

@@ -19,6 +19,10 @@ inline bool rareEnoughForChild(std::uint64_t childCount, std::uint64_t parentCou
   return childCount <= parentCount / 2 + 1;
 }
 
+// Returns whether allTags[child] becomes a child of allTags[parent]: they share a line,
+// and the child is rare enough. Both must be filled slots.
+bool becomesChild(const Grouping& grouping, int parent, int child);
+
 // Makes b a child of a, for every ordered pair of distinct tags that share a line where b
 // is rare enough: adds b to a's child group, in slot order, and counts a parent for b.
 // Throws the bounds failure 180 when a tag gets a 51st child.

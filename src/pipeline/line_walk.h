@@ -18,15 +18,20 @@
 
 namespace tagtree {
 
+// A tag word the walk has met.
+struct TagWord {
+  std::uint32_t slot;    // its name was the slot-th distinct name met, from 0
+  bool firstOccurrence;  // its name was met here for the first time
+  bool startsLine;       // no word came before it in its line, skipped words included
+  bool endsLine;         // no word follows it in its line
+};
+
 // Walks the bytes of `window` line by line and word by word, and tells `visitor`:
 //   visitor.startLine()         a line begins; a final line end starts none;
 //   visitor.newName(word)       `word` names a tag not met before: the visitor keeps a
 //                               copy of it and returns that copy as a std::string_view,
 //                               which must stay in place until the walk ends;
-//   visitor.tagWord(slot, first, whole)
-//                               a tag word, whose name was the `slot`th met (from 0);
-//                               `first` at its name's first occurrence, `whole` when it
-//                               is the whole of its line, which then holds no "; ";
+//   visitor.tagWord(word)       a tag word (a TagWord: which name, and where it stands);
 //   visitor.endLine()           the line has ended.
 // The empty word and " " are skipped: the visitor never hears of them. Any call may
 // throw, which ends the walk at once: nothing more is read. Returns at the end of the
@@ -72,7 +77,7 @@ class LineWalker {
         std::uint32_t slot = index_.find(scanned.word, window_.end());
         const bool first = slot == NameIndex::kNotFound;
         if (first) slot = index_.insert(visitor_.newName(scanned.word));
-        visitor_.tagWord(slot, first, firstWord && scanned.endsLine);
+        visitor_.tagWord(TagWord{slot, first, firstWord, scanned.endsLine});
       }
       if (scanned.endsLine) {
         endedAtCr = scanned.endsAtCr;

@@ -39,23 +39,15 @@ class NameWriter {
 
 void listHierarchy(const Grouping& grouping, OutputSink& out) {
   NameWriter writer(out);
-  for (int slot = 0; slot < grouping.allTagCount; ++slot) {
-    const Tag* parent = grouping.allTags[slot];
-    const TagGroup& children = grouping.tagGroups.of(parent);
-    if (children.parentCount() != 0) continue;
+  forEachPath(grouping, [&](const Tag* parent, const Tag* child) {
     writer.writeSlash();
     writer.writeName(parent);
-    writer.writeEndOfLine();
-    for (const Tag* child : children.getTags()) {
-      if (child == nullptr) break;
-      if (grouping.tagGroups.of(child).parentCount() != 1) continue;
-      writer.writeSlash();
-      writer.writeName(parent);
+    if (child != nullptr) {
       writer.writeSlash();
       writer.writeName(child);
-      writer.writeEndOfLine();
     }
-  }
+    writer.writeEndOfLine();
+  });
 }
 
 }  // namespace tagtree

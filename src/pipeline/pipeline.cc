@@ -1,17 +1,20 @@
 // Runs the three stages once.
 #include "pipeline/pipeline.h"
 
-#include "pipeline/grouping.h"
 #include "pipeline/inference.h"
 #include "pipeline/listing.h"
 
 namespace tagtree {
 
+void inferAndList(Grouping& grouping, OutputSink& out) {
+  inferParents(grouping);
+  listHierarchy(grouping, out);
+}
+
 void runPipeline(ByteSource& source, OutputSink& out, std::size_t readSize) {
   Grouping grouping;
   groupLines(source, grouping, readSize);
-  inferParents(grouping);
-  listHierarchy(grouping, out);
+  inferAndList(grouping, out);
 }
 
 }  // namespace tagtree

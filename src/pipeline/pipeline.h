@@ -5,10 +5,16 @@
 #include <cstddef>
 
 #include "pipeline/byte_source.h"
+#include "pipeline/grouping.h"
 #include "pipeline/input_window.h"
 #include "pipeline/output_sink.h"
 
 namespace tagtree {
+
+// The stages after grouping: infers the parents in `grouping` and writes the listing to
+// `out`. Throws the bounds failure 180 when a tag gets a 51st child, the text failure at
+// a written name that is not UTF-8, and whatever `out` throws.
+void inferAndList(Grouping& grouping, OutputSink& out);
 
 // Writes the hierarchy of the bytes of `source`, read `readSize` bytes at a time, to
 // `out`. Throws Failure (reading, capacities, bad UTF-8), std::bad_alloc, or whatever
