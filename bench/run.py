@@ -8,7 +8,9 @@ input, whether tagtree succeeds on it or fails (the run stops if that is not wha
 input is made for), its size, the median wall time of each program, the median of the
 pairwise ratios tagtree/wc with the smallest and largest of them, and tagtree's peak
 resident set size next to its allowance: 16 MiB plus the bytes of the distinct tag names
-plus the longest word.
+plus the longest word. The input marked "explains" is run with tagtree-explain, from
+beside tagtree, in its place: tagtree stops at that input's 51st line, while
+tagtree-explain reads it whole, and its allowance is not tagtree's.
 
 Usage: bench/run.py [--binary [LABEL=]PATH]... [--runs N] [--only NAME,...]
 Without --binary it builds the release preset and measures build/release/tagtree. Given
@@ -21,6 +23,7 @@ across exec.
 """
 
 import argparse
+import itertools
 import os
 import random
 import shutil
@@ -34,6 +37,7 @@ KIB = 1024
 MIB = 1024 * 1024
 CHUNK = 8 * MIB  # generators write in pieces of about this size
 GNU_TIME = "/usr/bin/time"
+EXPLAIN = "tagtree-explain"  # measured on the inputs marked "explains", from beside tagtree
 
 
 # Each generator writes files.in and returns (bytes of the distinct tag names, length of
@@ -152,6 +156,27 @@ def write_skipped_mix(f, scale):
     return 2, 2
 
 
+def write_explain(f, scale):
+    """1,000,000 lines of 1 to 5 tags, about 30 MB, from a vocabulary of 50,000 names
+    drawn with Zipf-like frequencies, each name brought in once by the first lines: an
+    export far past tagtree's limits, the file tagtree-explain is for. tagtree fails at
+    its 101st distinct tag; tagtree-explain reads it all."""
+    rng = random.Random(17)
+    names = [f"tag{k:05d}".encode() for k in range(50_000 * scale)]
+    weights = list(itertools.accumulate(1.0 / (k + 1) for k in range(len(names))))
+    lines = []
+    for j in range(1_000_000 * scale):
+        line = rng.choices(names, cum_weights=weights, k=rng.randint(1, 5))
+        if j < len(names):
+            line[0] = names[j]
+        lines.append(b"; ".join(line))
+        if len(lines) == 100_000:
+            f.write(b"\n".join(lines) + b"\n")
+            lines = []
+    f.write(b"".join(line + b"\n" for line in lines))
+    return sum(len(name) for name in names), 8
+
+
 # (name, generator, scale, outcome); the doubled inputs show how time and memory grow.
 # A line of more than 50 tags fails whatever follows: those inputs need only stay linear.
 INPUTS = [
@@ -169,6 +194,7 @@ INPUTS = [
     ("alternating x2", write_alternating, 2, "fails"),
     ("random words", write_random_words, 1, "fails"),
     ("random words x2", write_random_words, 2, "fails"),
+    ("explain", write_explain, 1, "explains"),
 ]
 
 
@@ -201,9 +227,12 @@ def peak_rss_kib(argv, cwd):
         return int(report.read().split()[-1])
 
 
-def outcome_of(tagtree, directory):
-    """Runs tagtree once; returns "succeeds" or "fails"."""
-    result = subprocess.run([tagtree], cwd=directory, stdout=subprocess.DEVNULL, check=False)
+def outcome_of(program, directory):
+    """Runs tagtree once and returns "succeeds" or "fails"; or tagtree-explain, and returns
+    "explains" when it reports on the file (status 0 or 1)."""
+    result = subprocess.run([program], cwd=directory, stdout=subprocess.DEVNULL, check=False)
+    if os.path.basename(program) == EXPLAIN:
+        return "explains" if result.returncode in (0, 1) else "fails"
     return "succeeds" if result.returncode == 0 else "fails"
 
 
@@ -303,8 +332,9 @@ def main():
             size = os.path.getsize(path)
             # A run on a small input lasts about a millisecond: take more of them.
             runs = args.runs if size >= MIB else 10 * args.runs
-            times, ratios, rss, outcomes, wc_times = measure(
-                [path for _, path in binaries], wc, directory, runs)
+            programs = [os.path.join(os.path.dirname(path), EXPLAIN) if expected == "explains"
+                        else path for _, path in binaries]
+            times, ratios, rss, outcomes, wc_times = measure(programs, wc, directory, runs)
             median = statistics.median
             for k, (label, _) in enumerate(binaries):
                 if outcomes[k] != expected:

@@ -76,7 +76,9 @@ std::string readFile(const std::string& path) {
 
 RunResult WorkDir::run(const RunOptions& options) const {
   const std::string outPath = path_ + "/.stdout", errPath = path_ + "/.stderr";
-  std::vector<std::string> argv = {TAGTREE_BINARY};
+  const char* const binary =
+      options.program == Program::kTagtree ? TAGTREE_BINARY : TAGTREE_EXPLAIN_BINARY;
+  std::vector<std::string> argv = {binary};
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
 
   // Root reads any file, so an unprivileged run as root becomes the user nobody, who must
@@ -94,8 +96,7 @@ RunResult WorkDir::run(const RunOptions& options) const {
     nobodyUid = nobody->pw_uid;
     nobodyGid = nobody->pw_gid;
     argv[0] = path_ + "/.tagtree";
-    std::filesystem::copy_file(TAGTREE_BINARY, argv[0],
-                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(binary, argv[0], std::filesystem::copy_options::overwrite_existing);
     if (::chmod(argv[0].c_str(), 0755) != 0 || ::chmod(path_.c_str(), 0711) != 0) std::abort();
   }
   std::vector<char*> argvPointers;

@@ -1,4 +1,4 @@
-// Runs the built tagtree binary as a user would: in a directory of its own, with
+// Runs the built tagtree, or tagtree-explain, as a user would: in a directory of its own, with
 // standard output and standard error captured, and the exit status returned.
 #ifndef TAGTREE_TESTS_E2E_RUN_TAGTREE_H_
 #define TAGTREE_TESTS_E2E_RUN_TAGTREE_H_
@@ -13,7 +13,11 @@ namespace tagtree::e2e {
 // a thread of this process that waits 300 ms before it starts; what it reads is `out`.
 enum class StdoutMode { kCaptured, kDevFull, kClosed, kReaderGone, kNonBlockingPipe };
 
+// The programs the tests run.
+enum class Program { kTagtree, kExplain };
+
 struct RunOptions {
+  Program program = Program::kTagtree;
   std::vector<std::string> arguments;
   StdoutMode stdoutMode = StdoutMode::kCaptured;
   // Fed to the tool's standard input through a pipe, unless that is closed.
@@ -51,7 +55,7 @@ class WorkDir {
   const std::string& path() const { return path_; }
   // Writes `bytes` to the file `name` in this directory.
   void write(const std::string& name, const std::string& bytes) const;
-  // Runs tagtree with this directory as its working directory.
+  // Runs the program with this directory as its working directory.
   RunResult run(const RunOptions& options = {}) const;
 
  private:

@@ -1,0 +1,275 @@
+// The survey walks the input once with the walk tagtree uses, and hands every step of it
+// to tagtree's own grouping as well, until that fails as tagtree would. Its verdict is then
+// what tagtree's grouping, inference and listing do; the rest is counted beside them.
+#include "explain/survey.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <unordered_map>
+
+#include "frame/failure.h"
+#include "frame/frame.h"
+#include "model/tag_group.h"
+#include "pipeline/grouping.h"
+#include "pipeline/inference.h"
+#include "pipeline/line_walk.h"
+#include "pipeline/listing.h"
+#include "pipeline/name_index.h"
+#include "pipeline/pipeline.h"
+#include "pipeline/utf8.h"
+
+namespace tagtree::explain {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Counts the lines of the listing written to it, whole and cut short, without keeping it.
+class ListingCounter : public OutputSink {
+ public:
+  void write(std::string_view bytes) override {
+    if (bytes.empty()) return;
+    lines_ += static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    endsWithLineEnd_ = bytes.back() == '\n';
+  }
+  std::uint64_t lines() const { return lines_; }
+  bool cut() const { return !endsWithLineEnd_; }
+
+ private:
+  std::uint64_t lines_ = 0;
+  bool endsWithLineEnd_ = true;
+};
+
+// Returns `name` with its end spaces dropped and its ASCII letters in lower case, into
+// `buffer` where that changes it.
+std::string_view plainForm(std::string_view name, std::string& buffer) {
+  const std::size_t first = name.find_first_not_of(' ');
+  if (first == std::string_view::npos) return name;  // spaces only: alike to nothing else
+  name = name.substr(first, name.find_last_not_of(' ') + 1 - first);
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  if (std::none_of(name.begin(), name.end(), upper)) return name;
+  buffer.assign(name);
+  for (char& c : buffer) {
+    if (upper(c)) c = static_cast<char>(c - 'A' + 'a');
+  }
+  return buffer;
+}
+
+// The visitor of the walk: counts beside tagtree's grouping, which it feeds until that
+// fails.
+class SurveyWalk {
+ public:
+  explicit SurveyWalk(Survey& survey) : survey_(survey), builder_(grouping_) {}
+
+  void startLine() {
+    ++survey_.lines;
+    tagsInLine_ = 0;
+    build([&] { builder_.startLine(); });
+  }
+
+  std::string_view newName(std::string_view word) {
+    NameFacts& facts = survey_.names.emplace_back();
+    facts.name = survey_.store.keep(word);
+    facts.firstLine = survey_.lines;
+    facts.hasNul = word.find('\0') != std::string_view::npos;
+    facts.hasCommaSpace = word.find(", ") != std::string_view::npos;
+    facts.hasSemicolon = word.find(';') != std::string_view::npos;
+    facts.hasTab = word.find('\t') != std::string_view::npos;
+    if (validUtf8Prefix(word) != word.size()) {
+      if (survey_.badNames.size() < kLinesNamed) {
+        survey_.badNames.push_back(static_cast<std::uint32_t>(survey_.names.size() - 1));
+      }
+      ++survey_.badNameCount;
+    }
+    counts_.push_back(0);
+    noteworthy_.push_back(facts.hasNul || facts.hasCommaSpace || facts.hasSemicolon ||
+                          facts.hasTab);
+    build([&] { builder_.newName(word); });
+    return facts.name;
+  }
+
+  // Kept lean: a large file has millions of tag words, and each reads only counts_ and
+  // noteworthy_, small arrays that stay in the cache where the names' facts would not.
+  void tagWord(const TagWord& word) {
+    ++counts_[word.slot];
+    ++tagsInLine_;
+    if (word.startsLine && survey_.lines == 1) noteFirstWord(word.slot);
+    if (noteworthy_[word.slot]) noteWord(word);
+    build([&] { builder_.tagWord(word); });
+  }
+
+  void endLine() {
+    if (tagsInLine_ > survey_.mostTags) {
+      survey_.mostTags = tagsInLine_;
+      survey_.mostTagsLine = survey_.lines;
+    }
+    if (tagsInLine_ > TagGroup::kCapacity) {
+      if (survey_.overfullLines.size() < kLinesNamed) {
+        survey_.overfullLines.push_back({survey_.lines, tagsInLine_});
+      }
+      ++survey_.overfullLineCount;
+    }
+    build([&] { builder_.endLine(); });
+  }
+
+  // After the walk: runs the rest of tagtree on what its grouping built, and works out
+  // what needs the hierarchy.
+  void finish() {
+    for (std::size_t slot = 0; slot < counts_.size(); ++slot)
+      survey_.names[slot].count = counts_[slot];
+    Verdict& verdict = survey_.verdict;
+    ListingCounter listing;
+    verdict.status = runGuarded(
+        [&] {
+          if (groupingFailure_) throw *groupingFailure_;
+          inferAndList(grouping_, listing);
+        },
+        [&](std::string_view message) { verdict.message = message; });
+    verdict.paths = listing.lines();
+    verdict.cutPath = verdict.status != 0 && listing.cut();
+    verdict.outcome = outcomeOf(verdict.message);
+    if (groupingFailure_) verdict.line = failureLine_;
+    if (!groupingFailure_) learnHierarchy();
+    findAlikeNames();
+  }
+
+ private:
+  // Runs a step of tagtree's grouping until one fails; the failure is its verdict.
+  template <typename Step>
+  void build(Step step) {
+    if (groupingFailure_) return;
+    try {
+      step();
+    } catch (const Failure& failure) {
+      groupingFailure_ = failure;
+      failureLine_ = survey_.lines;
+    }
+  }
+
+  // The first word of the input, whose name may start with a byte-order mark.
+  void noteFirstWord(std::uint32_t slot) {
+    const std::string_view name = survey_.names[slot].name;
+    survey_.start = name.substr(0, 4);
+    survey_.byteOrderMark = name.starts_with(kByteOrderMark);
+  }
+
+  // A word whose name holds a NUL, or what may be meant as a separator.
+  void noteWord(const TagWord& word) {
+    const NameFacts& facts = survey_.names[word.slot];
+    const std::uint64_t line = survey_.lines;
+    if (facts.hasNul) survey_.nulLines.add(line);
+    if (word.startsLine && word.endsLine) {  // the whole line: it holds no "; "
+      if (facts.hasCommaSpace) survey_.commaLines.add(line);
+      if (facts.hasSemicolon) survey_.semicolonLines.add(line);
+      if (facts.hasTab) survey_.tabLines.add(line);
+    }
+  }
+
+  Outcome outcomeOf(std::string_view message) const {
+    if (message.empty()) return Outcome::kSucceeds;
+    const auto is = [&](const Failure& failure) { return message == failure.what(); };
+    if (groupingFailure_) {
+      if (is(boundsFailure(kTooManyTags))) return Outcome::kTooManyTags;
+      if (is(boundsFailure(kTooManyLines))) return Outcome::kTooManyLines;
+      if (is(boundsFailure(kTagGroupFull))) return Outcome::kOverfullLine;
+    } else {
+      if (is(boundsFailure(kTagGroupFull))) return Outcome::kTooManyChildren;
+      if (is(textFailure())) return Outcome::kBadName;
+    }
+    return Outcome::kOtherFailure;
+  }
+
+  // The hierarchy of a file within the limits of lines, tags and tags in a line.
+  void learnHierarchy() {
+    survey_.hierarchyKnown = true;
+    const int tags = grouping_.allTagCount;
+    for (int parent = 0; parent < tags; ++parent) {
+      std::uint64_t children = 0;
+      for (int child = 0; child < tags; ++child) children += becomesChild(grouping_, parent, child);
+      if (children > TagGroup::kCapacity) {
+        survey_.crowdedParents.push_back({static_cast<std::uint32_t>(parent), children});
+      }
+    }
+    if (!survey_.crowdedParents.empty()) return;  // inference failed: the rest is unknown
+    std::unordered_map<const Tag*, std::uint32_t> slotOf;
+    for (int slot = 0; slot < tags; ++slot) slotOf[grouping_.allTags[slot]] = slot;
+    std::vector<TagPlace>& places = survey_.places;
+    places.resize(static_cast<std::size_t>(tags));
+    for (int slot = 0; slot < tags; ++slot) {
+      for (const Tag* child : grouping_.tagGroups.of(grouping_.allTags[slot]).getTags()) {
+        if (child == nullptr) break;
+        places[slotOf.at(child)].parents.push_back(static_cast<std::uint32_t>(slot));
+      }
+    }
+    // The paths in the order tagtree prints them; the first name it cannot print ends them.
+    forEachPath(grouping_, [&](const Tag* parent, const Tag* child) {
+      for (const Tag* tag : {parent, child}) {
+        if (tag == nullptr || survey_.badName) continue;
+        if (validUtf8Prefix(tag->name()) != tag->name().size()) survey_.badName = slotOf.at(tag);
+      }
+      TagPlace& place = places[slotOf.at(child != nullptr ? child : parent)];
+      place.printed = true;
+      if (child != nullptr) place.printedUnder = slotOf.at(parent);
+    });
+    if (survey_.badName) places.clear();  // tagtree fails: no tag's place is its own
+  }
+
+  // Groups the names that are alike but for spaces at their ends or ASCII letter case:
+  // the names of one plain form, found in an index of those forms.
+  void findAlikeNames() {
+    NameStore plainStore;
+    NameIndex plainIndex;
+    std::vector<std::uint32_t> plainOf;  // by name's slot: its plain form's slot
+    std::vector<std::uint32_t> names;    // by plain form's slot: how many names have it
+    std::string buffer;
+    for (const NameFacts& facts : survey_.names) {
+      std::string_view plain = plainForm(facts.name, buffer);
+      std::uint32_t plainSlot = plainIndex.find(plain);
+      if (plainSlot == NameIndex::kNotFound) {
+        if (plain.data() == buffer.data()) plain = plainStore.keep(plain);
+        plainSlot = plainIndex.insert(plain);
+        names.push_back(0);
+      }
+      plainOf.push_back(plainSlot);
+      ++names[plainSlot];
+    }
+    std::vector<std::size_t> groupOf(names.size(), SIZE_MAX);  // by plain form's slot
+    for (std::uint32_t slot = 0; slot < plainOf.size(); ++slot) {
+      const std::uint32_t plainSlot = plainOf[slot];
+      if (names[plainSlot] < 2) continue;
+      if (groupOf[plainSlot] == SIZE_MAX) {
+        groupOf[plainSlot] = survey_.alikeNames.size();
+        survey_.alikeNames.emplace_back();
+      }
+      survey_.alikeNames[groupOf[plainSlot]].push_back(slot);
+    }
+  }
+
+  Survey& survey_;
+  Grouping grouping_;
+  GroupingBuilder builder_;
+  std::optional<Failure> groupingFailure_;
+  std::uint64_t failureLine_ = 0;
+  std::uint64_t tagsInLine_ = 0;
+  std::vector<std::uint64_t> counts_;  // by slot: occurrences so far
+  std::vector<bool> noteworthy_;       // by slot: the name has something to warn of
+};
+
+}  // namespace
+
+void LineList::add(std::uint64_t line) {
+  if (total_ != 0 && line == last_) return;
+  last_ = line;
+  ++total_;
+  if (named_.size() < kLinesNamed) named_.push_back(line);
+}
+
+Survey survey(ByteSource& source, std::size_t readSize) {
+  Survey result;
+  SurveyWalk walk(result);
+  InputWindow window(source, readSize);
+  walkLines(window, walk);
+  walk.finish();
+  return result;
+}
+
+}  // namespace tagtree::explain

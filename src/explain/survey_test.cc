@@ -1,0 +1,222 @@
+// The survey's facts: sizes, the places where limits break, tagtree's verdict, the tags'
+// places and the warnings, each with its line numbers, on every line end and read size.
+#include "explain/survey.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tag_text.h"
+
+namespace tagtree::explain {
+namespace {
+
+using namespace std::string_literals;
+using tag_text::numberedTags;
+using tag_text::repeatedLines;
+
+// Returns `text`, written with LF line ends, with each LF replaced by `lineEnd`.
+std::string withLineEnds(const std::string& text, const std::string& lineEnd) {
+  std::string result;
+  for (const char c : text) result += c == '\n' ? lineEnd : std::string(1, c);
+  return result;
+}
+
+// Calls `check` with the survey of `text` with each line end, read whole and in small
+// pieces.
+template <typename Check>
+void forEachWay(const std::string& text, Check check) {
+  for (const char* lineEnd : {"\n", "\r", "\r\n"}) {
+    for (const std::size_t readSize : {std::size_t{3}, InputWindow::kDefaultReadSize}) {
+      SCOPED_TRACE(std::string("line end ") +
+                   (lineEnd[0] == '\n' ? "LF"
+                    : lineEnd[1]       ? "CR LF"
+                                       : "CR") +
+                   ", read size " + std::to_string(readSize));
+      const std::string input = withLineEnds(text, lineEnd);
+      TextSource source(input);
+      check(survey(source, readSize));
+    }
+  }
+}
+
+std::vector<std::uint64_t> linesOf(const std::vector<OverfullLine>& overfull) {
+  std::vector<std::uint64_t> lines;
+  for (const OverfullLine& line : overfull) lines.push_back(line.line);
+  return lines;
+}
+
+TEST(Survey, CountsAsTagtreeCounts) {
+  struct Case {
+    std::string text;
+    std::uint64_t lines, names, mostTags, mostTagsLine;
+  };
+  const Case cases[] = {
+      {"", 0, 0, 0, 0},
+      {"\n", 1, 0, 0, 0},
+      {"a\n\n", 2, 1, 1, 1},                    // an empty line counts; a final line end does not
+      {"a; b\n\nc; ; d;  ; e; c", 3, 5, 4, 3},  // skipped words are no tags; repeats count
+  };
+  for (const Case& c : cases) {
+    forEachWay(c.text, [&](const Survey& s) {
+      EXPECT_EQ(s.lines, c.lines);
+      EXPECT_EQ(s.names.size(), c.names);
+      EXPECT_EQ(s.mostTags, c.mostTags);
+      EXPECT_EQ(s.mostTagsLine, c.mostTagsLine);
+    });
+  }
+}
+
+TEST(Survey, FindsEveryLimitAndTagtreesVerdict) {
+  const std::string fiftyNames = numberedTags(0, 50) + "\n" + numberedTags(50, 50) + "\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    Outcome outcome;
+    std::uint64_t verdictLine;  // 0 where the verdict has no line
+    std::uint64_t lines;
+    std::vector<std::uint64_t> overfull;  // the first ten lines of more than 50 tags
+    std::uint64_t overfullCount;
+    std::uint64_t hundredAndFirstLine;  // 0 where there is none
+  };
+  const Case cases[] = {
+      {"within every limit", repeatedLines("a; b", 50), Outcome::kSucceeds, 0, 50, {}, 0, 0},
+      {"60 lines", repeatedLines("a", 60), Outcome::kTooManyLines, 51, 60, {}, 0, 0},
+      {"lines of 53 and 60 tags, then 60 lines",
+       "x\ny\nz\n" + numberedTags(0, 53) + "\n" + repeatedLines("x", 4) + numberedTags(0, 60) +
+           "\n" + repeatedLines("x", 51),
+       Outcome::kOverfullLine,
+       4,
+       60,
+       {4, 9},
+       2,
+       0},
+      {"twelve lines of 51 tags",
+       repeatedLines(numberedTags(0, 51), 12),
+       Outcome::kOverfullLine,
+       1,
+       12,
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+       12,
+       0},
+      {"a 101st tag, then more",
+       fiftyNames + "x; t100; t101\n" + repeatedLines("t102", 60),
+       Outcome::kTooManyTags,
+       3,
+       63,
+       {},
+       0,
+       3},
+      {"a 101st tag in an overfull 51st line: 41 first",
+       repeatedLines("t0", 50) + numberedTags(0, 101) + "\n",
+       Outcome::kTooManyTags,
+       51,
+       51,
+       {51},
+       1,
+       51},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    forEachWay(c.text, [&](const Survey& s) {
+      EXPECT_EQ(s.verdict.outcome, c.outcome);
+      EXPECT_EQ(s.verdict.status, c.outcome == Outcome::kSucceeds ? 0 : 1);
+      EXPECT_EQ(s.verdict.line, c.verdictLine);
+      EXPECT_EQ(s.lines, c.lines);
+      EXPECT_EQ(linesOf(s.overfullLines), c.overfull);
+      EXPECT_EQ(s.overfullLineCount, c.overfullCount);
+      if (c.hundredAndFirstLine == 0) {
+        EXPECT_LE(s.names.size(), 100u);
+      } else {
+        ASSERT_GT(s.names.size(), 100u);
+        EXPECT_EQ(s.names[100].firstLine, c.hundredAndFirstLine);
+      }
+      EXPECT_EQ(s.hierarchyKnown, c.lines <= 50 && c.overfullCount == 0 && s.names.size() <= 100);
+    });
+  }
+}
+
+TEST(Survey, ExplainsTheHierarchyWithinTheLimits) {
+  // The bookmarks of the README: kept tags, two parents, a child of a child.
+  const std::string bookmarks =
+      "news; politics\nnews; politics\nnews; sport\nnews; weather; local\nrecipes; baking\n"
+      "recipes; baking\nrecipes; vegan\nrecipes; soup\nbaking; sourdough\n";
+  forEachWay(bookmarks, [&](const Survey& s) {
+    ASSERT_EQ(s.verdict.outcome, Outcome::kSucceeds);
+    EXPECT_EQ(s.verdict.paths, 7u);
+    ASSERT_EQ(s.places.size(), 10u);
+    const auto slot = [&](std::string_view name) {
+      for (std::uint32_t i = 0; i < s.names.size(); ++i) {
+        if (s.names[i].name == name) return i;
+      }
+      ADD_FAILURE() << name;
+      return 0u;
+    };
+    EXPECT_TRUE(s.places[slot("news")].printed);
+    EXPECT_FALSE(s.places[slot("news")].printedUnder);
+    EXPECT_EQ(s.places[slot("politics")].printedUnder, slot("news"));
+    EXPECT_FALSE(s.places[slot("weather")].printed);
+    EXPECT_EQ(s.places[slot("weather")].parents,
+              (std::vector<std::uint32_t>{slot("news"), slot("local")}));
+    EXPECT_FALSE(s.places[slot("sourdough")].printed);
+    EXPECT_EQ(s.places[slot("sourdough")].parents, std::vector<std::uint32_t>{slot("baking")});
+    EXPECT_EQ(s.places[slot("baking")].parents, std::vector<std::uint32_t>{slot("recipes")});
+    EXPECT_EQ(s.names[slot("baking")].count, 3u);
+  });
+  // A tag of 51 children, and a printed name that is not UTF-8.
+  std::string crowded;
+  for (int line = 0; line < 3; ++line)
+    crowded += "p; p; p; p; " + numberedTags(17 * line, 17) + "\n";
+  forEachWay(crowded, [&](const Survey& s) {
+    EXPECT_EQ(s.verdict.outcome, Outcome::kTooManyChildren);
+    ASSERT_EQ(s.crowdedParents.size(), 1u);
+    EXPECT_EQ(s.crowdedParents[0].slot, 0u);
+    EXPECT_EQ(s.crowdedParents[0].children, 51u);
+    EXPECT_TRUE(s.places.empty());
+  });
+  forEachWay("ok\nbad; caf\xE9\nbad\n", [&](const Survey& s) {
+    EXPECT_EQ(s.verdict.outcome, Outcome::kBadName);
+    EXPECT_EQ(s.verdict.message, "4invalid UTF-8 sequence");
+    EXPECT_EQ(s.badName, 2u);
+    EXPECT_EQ(s.verdict.paths, 2u);  // /ok and /bad, then /bad/caf cut short
+    EXPECT_TRUE(s.verdict.cutPath);
+  });
+}
+
+TEST(Survey, WarnsWithLineNumbers) {
+  const std::string text =
+      "\xEF\xBB\xBFtravel; x\n"  // 1
+      "Travel; a, b\n"           // 2: ", " in a line with a separator is fine
+      "a, b\n"                   // 3
+      "a;b\n"                    // 4
+      " travel \n"               // 5
+      "f\tg\n"                   // 6
+      "n\0u\0l\0\n"s             // 7
+      "x\n"                      // 8
+      "n\0u\0l\0; n\0u\0l\0\n"s  // 9: one line, once
+      "TRAVEL; n\0u\0l\0\n"s;    // 10
+  forEachWay(text, [&](const Survey& s) {
+    EXPECT_TRUE(s.byteOrderMark);
+    EXPECT_EQ(s.commaLines.named(), std::vector<std::uint64_t>{3});
+    EXPECT_EQ(s.semicolonLines.named(), std::vector<std::uint64_t>{4});
+    EXPECT_EQ(s.tabLines.named(), std::vector<std::uint64_t>{6});
+    EXPECT_EQ(s.nulLines.named(), (std::vector<std::uint64_t>{7, 9, 10}));
+    EXPECT_EQ(s.nulLines.total(), 3u);
+    // travel with the byte-order mark is not alike: that is its own warning.
+    ASSERT_EQ(s.alikeNames.size(), 1u);
+    std::vector<std::uint64_t> lines;
+    for (const std::uint32_t slot : s.alikeNames[0]) lines.push_back(s.names[slot].firstLine);
+    EXPECT_EQ(lines, (std::vector<std::uint64_t>{2, 5, 10}));
+  });
+  // Only at the very start of the input is a byte-order mark one.
+  forEachWay("; \xEF\xBB\xBFx\n", [](const Survey& s) { EXPECT_FALSE(s.byteOrderMark); });
+  // Many lines: the first ten are named, all are counted.
+  forEachWay(repeatedLines("a, b", 12), [](const Survey& s) {
+    EXPECT_EQ(s.commaLines.named(), (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(s.commaLines.total(), 12u);
+  });
+}
+
+}  // namespace
+}  // namespace tagtree::explain
