@@ -1,5 +1,5 @@
 # Run by CPack (CPACK_PRE_BUILD_SCRIPTS) on the staged files before it packs them, doing
-# what debhelper would: strips the tool as dh_strip does, compresses the man page and the
+# what debhelper would: strips the commands as dh_strip does, compresses the man pages and the
 # changelog with gzip -9n, adds the lintian overrides, and gives every directory and file
 # the usual modes whatever the umask. Fails when the changelog has no entry for the
 # package's version.
@@ -18,11 +18,15 @@ endfunction()
 
 set(stage "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
 set(root "${stage}${CPACK_PACKAGING_INSTALL_PREFIX}")
-set(tool "${root}/${CPACK_TAGTREE_BINDIR}/tagtree")
+set(tools "${root}/${CPACK_TAGTREE_BINDIR}/tagtree" "${root}/${CPACK_TAGTREE_BINDIR}/tagtree-explain")
 
 # A plain strip keeps .comment (the compiler's version) and .note, which nothing needs.
-run("${CPACK_TAGTREE_STRIP}" --remove-section=.comment --remove-section=.note "${tool}")
-run(gzip -9n "${root}/${CPACK_TAGTREE_MANDIR}/man1/tagtree.1")
+foreach(tool ${tools})
+  run("${CPACK_TAGTREE_STRIP}" --remove-section=.comment --remove-section=.note "${tool}")
+endforeach()
+foreach(page tagtree tagtree-explain)
+  run(gzip -9n "${root}/${CPACK_TAGTREE_MANDIR}/man1/${page}.1")
+endforeach()
 run(gzip -9n "${root}/${CPACK_TAGTREE_DOCDIR}/changelog")
 file(MAKE_DIRECTORY "${root}/share/lintian/overrides")
 file(COPY_FILE "${CPACK_TAGTREE_LINTIAN_OVERRIDES}" "${root}/share/lintian/overrides/tagtree")
@@ -31,5 +35,5 @@ file(GLOB_RECURSE files LIST_DIRECTORIES false "${stage}/*")
 file(GLOB_RECURSE directories LIST_DIRECTORIES true "${stage}/*")
 list(REMOVE_ITEM directories ${files})
 file(CHMOD ${files} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-file(CHMOD "${tool}" ${directories} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+file(CHMOD ${tools} ${directories} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
      GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

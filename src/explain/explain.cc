@@ -24,17 +24,17 @@ constexpr std::string_view kProgram = "tagtree-explain";
 
 constexpr std::string_view kHelp =
     "Usage: tagtree-explain [FILE]\n"
-    "Explain what tagtree does with FILE (files.in by default; standard input when FILE\n"
-    "is -): whether it succeeds, or the exact error it prints; the file's sizes against\n"
-    "tagtree's limits, and every place it breaks them; why each tag is printed where it\n"
-    "is, or left out; and warnings about what is seldom meant.\n"
+    "Explain what tagtree does with FILE, files.in by default, or standard input\n"
+    "when FILE is -: whether it succeeds, or the exact error it prints; the file's\n"
+    "sizes against tagtree's limits, and every place it breaks them; why each tag\n"
+    "is printed where it is, or left out; and warnings about what is seldom meant.\n"
     "\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
     "\n"
-    "Exit status: 0 if tagtree succeeds on the file, 1 if it fails, 2 if tagtree-explain\n"
-    "cannot read the file or is used wrongly. So 'tagtree-explain >/dev/null && tagtree'\n"
-    "runs tagtree only where it succeeds.\n"
+    "Exit status: 0 if tagtree succeeds on the file, 1 if it fails, 2 if\n"
+    "tagtree-explain cannot read the file or is used wrongly. So\n"
+    "'tagtree-explain >/dev/null && tagtree' runs tagtree only where it succeeds.\n"
     "\n"
     "Full documentation: man tagtree-explain\n";
 

@@ -132,21 +132,16 @@ class Writer {
   void writeSizes() {
     line();
     line("Sizes, counted as tagtree counts them:");
-    const auto size = [&](std::string_view what, std::uint64_t n, std::uint64_t limit,
-                          std::string_view where) {
-      std::string row = "  " + std::string(what);
-      const std::string number = grouped(n);
-      row.resize(
-          std::max<std::size_t>(row.size() + 1, 34 - std::min<std::size_t>(number.size(), 34)),
-          ' ');
-      row += number;
-      row += n > limit ? "   over the limit of " : "   within the limit of ";
-      line(row + grouped(limit) + std::string(where));
+    const auto size = [&](const std::string& what, std::uint64_t n, std::uint64_t limit) {
+      line("  " + what + (n > limit ? ": over the limit of " : ": within the limit of ") +
+           grouped(limit));
     };
-    size("lines", survey_.lines, kMaxLines, "");
-    size("distinct tags", survey_.names.size(), kMaxTags, "");
-    size("most tags in one line", survey_.mostTags, TagGroup::kCapacity,
-         survey_.mostTags == 0 ? "" : ", on line " + grouped(survey_.mostTagsLine));
+    size(counted(survey_.lines, "line", "lines"), survey_.lines, kMaxLines);
+    size(counted(survey_.names.size(), "distinct tag", "distinct tags"), survey_.names.size(),
+         kMaxTags);
+    size(counted(survey_.mostTags, "tag", "tags") + " at most in one line" +
+             (survey_.mostTags == 0 ? "" : ", line " + grouped(survey_.mostTagsLine)),
+         survey_.mostTags, TagGroup::kCapacity);
   }
 
   void writeBreaks() {
@@ -230,8 +225,11 @@ class Writer {
     }
     if (place.parents.size() != 1) return "left out: child of " + names(place.parents);
     const std::uint32_t parent = place.parents.front();
-    return "left out: child of " + name(parent) + ", which is a child of " +
-           names(survey_.places[parent].parents);
+    const std::vector<std::uint32_t>& grandparents = survey_.places[parent].parents;
+    const bool mutual =
+        std::find(grandparents.begin(), grandparents.end(), slot) != grandparents.end();
+    return "left out: child of " + name(parent) + ", which is a child of " + names(grandparents) +
+           (mutual ? "; each is the other's child" : "");
   }
 
   // The columns a shown name takes: its characters, UTF-8 continuation bytes not counted.

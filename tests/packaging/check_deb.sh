@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the Debian package from the build directory into a temporary folder and checks
-# its control fields and that it carries the tool and its man page.
+# its control fields and that it carries both commands and their man pages.
 # Usage: check_deb.sh CPACK BUILD_DIR
 set -eu
 cpack=$1 build=$2
@@ -15,6 +15,7 @@ for field in 'Package: tagtree' 'Maintainer: tagtree maintainers <' 'Depends: li
   printf '%s\n' "$info" | grep -q "^ $field" || { echo "missing field: $field"; exit 1; }
 done
 contents=$(dpkg-deb --contents "$deb")
-for file in ./usr/bin/tagtree ./usr/share/man/man1/tagtree.1.gz; do
+for file in ./usr/bin/tagtree ./usr/share/man/man1/tagtree.1.gz ./usr/bin/tagtree-explain \
+    ./usr/share/man/man1/tagtree-explain.1.gz; do
   printf '%s\n' "$contents" | grep -q " $file\$" || { echo "missing file: $file"; exit 1; }
 done

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Installs the build into a temporary prefix and checks that the installed tool runs on
-# an example and that the man page sits where man looks for it.
+# Installs the build into a temporary prefix and checks that the installed commands run
+# on an example and that their man pages sit where man looks for them.
 # Usage: check_install.sh CMAKE BUILD_DIR EXAMPLE_DIR
 set -eu
 cmake=$1 build=$2 example=$3
@@ -9,9 +9,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$prefix" "$work"' EXIT
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-test -x "$prefix/bin/tagtree" || { echo "missing bin/tagtree"; exit 1; }
-test -f "$prefix/share/man/man1/tagtree.1" || { echo "missing share/man/man1/tagtree.1"; exit 1; }
+for command in tagtree tagtree-explain; do
+  test -x "$prefix/bin/$command" || { echo "missing bin/$command"; exit 1; }
+  test -f "$prefix/share/man/man1/$command.1" || { echo "missing share/man/man1/$command.1"; exit 1; }
+done
 
 cp "$example/files.in" "$work/files.in"
 (cd "$work" && "$prefix/bin/tagtree" >actual.out)
 cmp "$work/actual.out" "$example/expected.out"
+(cd "$work" && "$prefix/bin/tagtree-explain" >explained.out)
+grep -q '^tagtree succeeds on files.in' "$work/explained.out" ||
+  { echo "tagtree-explain does not say that tagtree succeeds"; exit 1; }
