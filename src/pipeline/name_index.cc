@@ -46,7 +46,7 @@ std::uint32_t NameIndex::insert(std::string_view name) {
   const auto slot = static_cast<std::uint32_t>(names_.size());
   if (name.size() <= kShortName) {
     names_.push_back({{}, 0});
-    const std::uint64_t word = loadPartial(name.data(), name.size(), name.data() + name.size());
+    const std::uint64_t word = shortWord(name, name.data() + name.size());
     const auto size = static_cast<std::uint32_t>(name.size());
     place({word, slot, size}, shortHash(word, size));
     return slot;

@@ -56,6 +56,11 @@ class NameIndex {
   };
 
   // Returns the table position where the search for a short name's `word` starts.
+  // Returns the bytes of a short name, the rest zero. Bytes up to `readable` may be read.
+  static std::uint64_t shortWord(std::string_view name, const char* readable) {
+    return name.size() == kShortName ? load8(name.data())
+                                     : loadPartial(name.data(), name.size(), readable);
+  }
   static std::uint64_t shortHash(std::uint64_t word, std::size_t size) {
     // Each step is a bijection, and each shift brings high bits down, so that every byte
     // reaches the low bits that pick the position: names alike but for their last byte,
@@ -79,9 +84,7 @@ class NameIndex {
 
 inline std::uint32_t NameIndex::find(std::string_view name, const char* readable) const {
   if (name.size() > kShortName) return findLong(name, readable);
-  const std::uint64_t word = name.size() == kShortName
-                                 ? load8(name.data())
-                                 : loadPartial(name.data(), name.size(), readable);
+  const std::uint64_t word = shortWord(name, readable);
   const std::size_t mask = entries_.size() - 1;
   for (std::size_t i = shortHash(word, name.size()) & mask;; i = (i + 1) & mask) {
     const Entry& entry = entries_[i];
