@@ -98,10 +98,8 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
           request.what = known == "help" ? Request::kHelp : Request::kVersion;
         }
       }
-      if (matches != 1 || option.empty()) {
-        return usageError({matches > 1 ? "option '" : "unrecognized option '", word,
-                           matches > 1 ? "' is ambiguous" : "'"});
-      }
+      if (option.empty() || matches == 0) return usageError({"unrecognized option '", word, "'"});
+      if (matches > 1) return usageError({"option '", word, "' is ambiguous"});
       if (word.find('=') != std::string_view::npos) {
         return usageError({"option '--", request.what == Request::kHelp ? "help" : "version",
                            "' doesn't allow an argument"});

@@ -114,10 +114,12 @@ class Writer {
         return "Line " + at + " holds more than " + grouped(TagGroup::kCapacity) +
                " tags: tagtree stops at its end, and prints nothing else.";
       case Outcome::kTooManyChildren:
+        if (survey_.crowdedParents.empty()) return "";
         return "The tag " + name(survey_.crowdedParents.front().slot) + " would be the parent of " +
                grouped(survey_.crowdedParents.front().children) + " tags, more than " +
                grouped(TagGroup::kCapacity) + ": tagtree stops before it prints anything.";
       case Outcome::kBadName: {
+        if (!survey_.badName) return "";
         const std::uint32_t bad = *survey_.badName;
         return "The name " + name(bad) + ", first on line " +
                grouped(survey_.names[bad].firstLine) + ", is not valid UTF-8: tagtree prints " +

@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "explain/shown_name.h"
+
 namespace tagtree::instructions {
 namespace {
 
@@ -267,16 +269,8 @@ const Input kInputs[] = {
      TAGTREE_EXPLAIN_BINARY},
 };
 
-// Returns `n` with its digits in groups of three, as valgrind prints counts.
-std::string grouped(std::uint64_t n) {
-  const std::string digits = std::to_string(n);
-  std::string text;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
-    text += digits[i];
-  }
-  return text;
-}
+// Counts with their digits in groups of three, as valgrind prints them.
+using explain::grouped;
 
 // Returns `x` with `decimals` digits after the point.
 std::string fixed(double x, int decimals) {
