@@ -1,5 +1,6 @@
 // Every example in README.md and in the man pages that shows a files.in and what a
-// command prints for it is run here, and must print exactly that, byte for byte.
+// command prints for it is run here, and must print exactly that, byte for byte; and
+// tagtree-explain must give tagtree's verdict on each example of tagtree's.
 //
 // README.md shows them as tables whose header names the files.in column and each output
 // column ("output of <code>tagtree</code>"); a column of another command's output, such
@@ -121,6 +122,15 @@ TEST(Docs, EveryExamplePrintsWhatItShows) {
       const RunResult result = dir.run(options);
       EXPECT_EQ(result.out, example.output);
       EXPECT_EQ(result.err, "");
+      if (example.program != Program::kTagtree) continue;
+      // tagtree-explain's verdict on the same file is tagtree's.
+      options.program = Program::kExplain;
+      const RunResult explained = dir.run(options);
+      EXPECT_EQ(explained.status, result.status);
+      const auto paths = std::count(result.out.begin(), result.out.end(), '\n');
+      EXPECT_NE(explained.out.find("it prints " + std::to_string(paths) + " paths"),
+                std::string::npos)
+          << explained.out;
     }
   }
 }
