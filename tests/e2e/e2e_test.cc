@@ -53,7 +53,20 @@ TEST_P(ExpectedFiles, OutputMatchesByteForByte) {
   dir.write("files.in", readFile(folder / "files.in"));
   const int status =
       fs::exists(folder / "expected.status") ? std::stoi(readFile(folder / "expected.status")) : 0;
-  expectRun(dir, readFile(folder / "expected.out"), status);
+  const std::string out = readFile(folder / "expected.out");
+  expectRun(dir, out, status);
+  // tagtree-explain gives the same verdict, and each path ends a row of its tags' table.
+  RunOptions explain;
+  explain.program = Program::kExplain;
+  const RunResult explained = dir.run(explain);
+  EXPECT_EQ(explained.status, status);
+  std::size_t paths = 0;
+  for (std::size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos;
+       start = end + 1, ++paths) {
+    EXPECT_NE(explained.out.find("  " + out.substr(start, end - start + 1)), std::string::npos)
+        << out.substr(start, end - start);
+  }
+  EXPECT_NE(explained.out.find("it prints " + std::to_string(paths) + " paths"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExpectedFiles, ::testing::ValuesIn(exampleFolders()),
