@@ -90,20 +90,16 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
     if (!optionsEnd && word == "--") {
       optionsEnd = true;
     } else if (!optionsEnd && word.starts_with("--")) {
+      // An abbreviation will do, as in GNU tools; no two options start alike.
       const std::string_view option = word.substr(2, word.find('=') - 2);
-      int matches = 0;
-      for (const std::string_view known : {"help", "version"}) {
-        if (known.starts_with(option)) {  // a unique abbreviation will do, as in GNU tools
-          ++matches;
-          request.what = known == "help" ? Request::kHelp : Request::kVersion;
-        }
-      }
-      if (option.empty() || matches == 0) return usageError({"unrecognized option '", word, "'"});
-      if (matches > 1) return usageError({"option '", word, "' is ambiguous"});
+      const std::string_view known = std::string_view("help").starts_with(option)      ? "help"
+                                     : std::string_view("version").starts_with(option) ? "version"
+                                                                                       : "";
+      if (option.empty() || known.empty()) return usageError({"unrecognized option '", word, "'"});
       if (word.find('=') != std::string_view::npos) {
-        return usageError({"option '--", request.what == Request::kHelp ? "help" : "version",
-                           "' doesn't allow an argument"});
+        return usageError({"option '--", known, "' doesn't allow an argument"});
       }
+      request.what = known == "help" ? Request::kHelp : Request::kVersion;
     } else if (!optionsEnd && word.size() > 1 && word[0] == '-') {
       return usageError({"invalid option -- '", word.substr(1, 1), "'"});
     } else if (fileGiven) {

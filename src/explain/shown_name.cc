@@ -17,12 +17,13 @@ std::size_t characterLength(std::string_view bytes) {
   return validUtf8Prefix(bytes.substr(0, length)) == length ? length : 0;
 }
 
-// Returns whether the character `c` (its bytes) is one a person cannot see: a C0 or C1
-// control, DEL, or a format character such as a zero-width space or a byte-order mark.
+// Returns whether the character `c` (its bytes) is one a person cannot see, or cannot
+// tell from another: a C0 or C1 control, DEL, a no-break space, or a format character
+// such as a zero-width space or a byte-order mark.
 bool isInvisible(std::string_view c) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(c[i]); };
   if (c.size() == 1) return byte(0) < 0x20 || byte(0) == 0x7F;
-  if (c.size() == 2) return byte(0) == 0xC2 && byte(1) < 0xA0;  // U+0080 to U+009F
+  if (c.size() == 2) return byte(0) == 0xC2 && byte(1) <= 0xA0;  // U+0080 to U+00A0
   if (c.size() != 3) return false;
   const std::uint32_t code = (std::uint32_t{byte(0)} & 0x0F) << 12 |
                              (std::uint32_t{byte(1)} & 0x3F) << 6 | (byte(2) & 0x3F);

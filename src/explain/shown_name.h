@@ -13,7 +13,8 @@ namespace tagtree::explain {
 inline constexpr std::size_t kLongestShownName = 80;
 
 // Returns `name` as a person can read it: bytes that are not valid UTF-8, control
-// characters and invisible ones (such as a byte-order mark) as \xHH, one per byte; in
+// characters and invisible ones (such as a byte-order mark or a no-break space) as \xHH,
+// one per byte; in
 // double quotes when it starts or ends with a space; and, when longer than
 // kLongestShownName bytes, as its first 40 and last 20 or so bytes around "...", with its
 // size: "nnnn...0001 (32,768 bytes)".

@@ -24,12 +24,17 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
       {"\xEF\xBB\xBFtravel", "\\xEF\\xBB\\xBFtravel"},  // a byte-order mark
       {"a\0b"s, "a\\x00b"},
       {"tab\there\x7F", "tab\\x09here\\x7F"},
-      {"\xC2\x85next", "\\xC2\\x85next"},                     // a C1 control
+      {"\xC2\x85next", "\\xC2\\x85next"},  // a C1 control
+      {"no\xC2\xA0"
+       "break",
+       "no\\xC2\\xA0break"},                                  // U+00A0, alike to a space
+      {"\xC2\xA9x", "\xC2\xA9x"},                             // U+00A9, seen as it is
       {"zero\xE2\x80\x8Bwidth", "zero\\xE2\\x80\\x8Bwidth"},  // U+200B
       {"\xE2\x82", "\\xE2\\x82"},                             // cut short
       {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                    // a surrogate
       {"back\\slash", "back\\slash"},
-      // Cut in the middle, at a character's start, with its size.
+      // Cut in the middle, at a character's start, with its size; not at 80 bytes.
+      {std::string(80, 'n'), std::string(80, 'n')},
       {std::string(39, 'a') + "\xC3\xA9" + std::string(60, 'b') + "z",
        std::string(39, 'a') + "..." + std::string(19, 'b') + "z (102 bytes)"},
       {std::string(40, 'a') + "\xC3\xA9" + std::string(60, 'b'),

@@ -103,8 +103,12 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
     const char* what;
     std::string text;  // with LF line ends
     int status;
-    std::vector<std::string> said;  // each somewhere in the report
+    std::vector<std::string> said;         // each somewhere in the report
+    std::vector<std::string> unsaid = {};  // each nowhere in it
   };
+  std::string alikeGroups;  // twelve pairs of tags alike but for letter case
+  for (int i = 0; i < 12; ++i)
+    alikeGroups += "Tag" + std::to_string(i) + "; tag" + std::to_string(i) + "\n";
   const Case cases[] = {
       {"60 lines",
        repeatedLines("a", 60),
@@ -129,6 +133,12 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
        1,
        {"\n    Error: 4invalid UTF-8 sequence\n", "The name caf\\xE9, first on line 2,",
         "not valid UTF-8, which tagtree cannot print: caf\\xE9 (line 2)"}},
+      {"many groups of alike tags: ten named",
+       alikeGroups,
+       0,
+       {"letter case, which tagtree tells apart: Tag9 (line 10) and tag9 (line 10).",
+        "\n  2 more groups of tags alike but for spaces at their ends or letter case.\n"},
+       {"Tag10 (line 11)"}},
   };
   for (const Case& c : cases) {
     for (const char* lineEnd : {"\n", "\r", "\r\n"}) {
@@ -142,6 +152,9 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
       const RunResult result = dir.run(explain());
       for (const std::string& said : c.said) {
         EXPECT_NE(result.out.find(said), std::string::npos) << said << "\nin:\n" << result.out;
+      }
+      for (const std::string& unsaid : c.unsaid) {
+        EXPECT_EQ(result.out.find(unsaid), std::string::npos) << unsaid << "\nin:\n" << result.out;
       }
       EXPECT_EQ(result.status, c.status);
       EXPECT_EQ(result.err, "");
