@@ -23,20 +23,16 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Counts the lines of the listing written to it, whole and cut short, without keeping it.
+// Counts the whole lines of the listing written to it, without keeping it.
 class ListingCounter : public OutputSink {
  public:
   void write(std::string_view bytes) override {
-    if (bytes.empty()) return;
     lines_ += static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-    endsWithLineEnd_ = bytes.back() == '\n';
   }
   std::uint64_t lines() const { return lines_; }
-  bool cut() const { return !endsWithLineEnd_; }
 
  private:
   std::uint64_t lines_ = 0;
-  bool endsWithLineEnd_ = true;
 };
 
 // Returns `name` with its end spaces dropped and its ASCII letters in lower case, into
@@ -125,7 +121,6 @@ class SurveyWalk {
         },
         [&](std::string_view message) { verdict.message = message; });
     verdict.paths = listing.lines();
-    verdict.cutPath = verdict.status != 0 && listing.cut();
     verdict.outcome = outcomeOf(verdict.message);
     if (groupingFailure_) verdict.line = failureLine_;
     if (!groupingFailure_) learnHierarchy();

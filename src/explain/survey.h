@@ -55,8 +55,8 @@ struct Verdict {
   int status = 0;           // tagtree's exit status
   std::string message;      // its failure's message, after "Error: "
   std::uint64_t line = 0;   // the line where its grouping stops, for the first three limits
-  std::uint64_t paths = 0;  // the paths it prints whole
-  bool cutPath = false;     // it prints part of one more, before the error
+  std::uint64_t paths = 0;  // the paths it prints whole; a name that is not UTF-8 cuts
+                            // one more short, before the error
 };
 
 // What the survey learns of each distinct name.
