@@ -29,14 +29,14 @@ std::string joined(const std::vector<std::string>& items) {
 }
 
 // "line 4", "lines 4 and 9", and past kLinesNamed "lines 1, 2, ..., 10 and 35 more".
-std::string linesText(const std::vector<std::uint64_t>& named, std::uint64_t total) {
+std::string linesText(const LineList& lines) {
   std::vector<std::string> items;
-  for (const std::uint64_t line : named) items.push_back(grouped(line));
-  if (total > named.size()) items.push_back(grouped(total - named.size()) + " more");
-  return (total == 1 ? "line " : "lines ") + joined(items);
+  for (const std::uint64_t line : lines.named()) items.push_back(grouped(line));
+  if (lines.total() > lines.named().size()) {
+    items.push_back(grouped(lines.total() - lines.named().size()) + " more");
+  }
+  return (lines.total() == 1 ? "line " : "lines ") + joined(items);
 }
-
-std::string linesText(const LineList& lines) { return linesText(lines.named(), lines.total()); }
 
 // Returns `word` as one word for a POSIX shell: as it is when it holds only characters
 // that need no quoting, else in single quotes.
