@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
+#include "base/fd_sink.h"
+#include "base/input_file.h"
 #include "explain/report.h"
 #include "explain/survey.h"
-#include "frame/failure.h"
-#include "frame/fd_sink.h"
-#include "frame/input_file.h"
 
 namespace tagtree::explain {
 namespace {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/failure.h"
 #include "explain/shown_name.h"
-#include "frame/failure.h"
 #include "model/tag_group.h"
 #include "pipeline/grouping.h"
 

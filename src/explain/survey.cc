@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "frame/failure.h"
-#include "frame/frame.h"
+#include "base/failure.h"
 #include "model/tag_group.h"
 #include "pipeline/grouping.h"
 #include "pipeline/inference.h"
@@ -114,14 +113,17 @@ class SurveyWalk {
       survey_.names[slot].count = counts_[slot];
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
-    verdict.status = runGuarded(
+    const bool succeeded = runGuarded(
         [&] {
           if (groupingFailure_) throw *groupingFailure_;
           inferAndList(grouping_, listing);
         },
-        [&](std::string_view message) { verdict.message = message; });
+        [&](std::string_view message, const Failure* failure) {
+          verdict.message = message;
+          verdict.outcome = outcomeOf(failure);
+        });
+    verdict.status = succeeded ? 0 : 1;
     verdict.paths = listing.lines();
-    verdict.outcome = outcomeOf(verdict.message);
     if (groupingFailure_) verdict.line = failureLine_;
     if (!groupingFailure_) learnHierarchy();
     findAlikeNames();
@@ -159,18 +161,21 @@ class SurveyWalk {
     }
   }
 
-  Outcome outcomeOf(std::string_view message) const {
-    if (message.empty()) return Outcome::kSucceeds;
-    const auto is = [&](const Failure& failure) { return message == failure.what(); };
-    if (groupingFailure_) {
-      if (is(boundsFailure(kTooManyTags))) return Outcome::kTooManyTags;
-      if (is(boundsFailure(kTooManyLines))) return Outcome::kTooManyLines;
-      if (is(boundsFailure(kTagGroupFull))) return Outcome::kOverfullLine;
-    } else {
-      if (is(boundsFailure(kTagGroupFull))) return Outcome::kTooManyChildren;
-      if (is(textFailure())) return Outcome::kBadName;
+  // Returns what the failure `failure` (null for memory running out) means.
+  Outcome outcomeOf(const Failure* failure) const {
+    if (failure == nullptr) return Outcome::kOtherFailure;
+    if (failure->kind() == FailureKind::kText) return Outcome::kBadName;
+    if (failure->kind() != FailureKind::kBounds) return Outcome::kOtherFailure;
+    switch (failure->position()) {
+      case kTooManyTags:
+        return Outcome::kTooManyTags;
+      case kTooManyLines:
+        return Outcome::kTooManyLines;
+      case kTagGroupFull:  // a line's group during grouping, a child group after it
+        return groupingFailure_ ? Outcome::kOverfullLine : Outcome::kTooManyChildren;
+      default:
+        return Outcome::kOtherFailure;
     }
-    return Outcome::kOtherFailure;
   }
 
   // The hierarchy of a file within the limits of lines, tags and tags in a line.

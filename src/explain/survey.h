@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_source.h"
 #include "explain/name_store.h"
-#include "pipeline/byte_source.h"
 #include "pipeline/input_window.h"
 
 namespace tagtree::explain {

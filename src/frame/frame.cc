@@ -6,9 +6,9 @@
 #include <cstring>
 #include <new>
 
-#include "frame/failure.h"
-#include "frame/fd_sink.h"
-#include "frame/input_file.h"
+#include "base/failure.h"
+#include "base/fd_sink.h"
+#include "base/input_file.h"
 #include "pipeline/pipeline.h"
 
 namespace tagtree {
@@ -24,7 +24,9 @@ void writeErrorLine(OutputSink& out, std::string_view message) {
 // Runs `job` and reports any failure it raises on `out`. Returns the exit status.
 template <typename Job>
 int runReported(OutputSink& out, Job job) {
-  return runGuarded(job, [&](std::string_view message) { writeErrorLine(out, message); });
+  const bool completed = runGuarded(
+      job, [&](std::string_view message, const Failure*) { writeErrorLine(out, message); });
+  return completed ? kExitSuccess : kExitFailure;
 }
 
 // Writes "Error: standard output: <text>" to standard error, with no buffer to fail.

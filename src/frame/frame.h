@@ -4,33 +4,16 @@
 #define TAGTREE_FRAME_FRAME_H_
 
 #include <cstddef>
-#include <new>
 #include <string_view>
 
-#include "frame/failure.h"
+#include "base/failure.h"
+#include "base/output_sink.h"
 #include "pipeline/input_window.h"
-#include "pipeline/output_sink.h"
 
 namespace tagtree {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
-
-// Runs `job`. Returns kExitSuccess when it completes. When it raises a failure (a Failure,
-// or memory running out), calls `onFailure` with the failure's message and returns
-// kExitFailure. Whatever else it throws gets out.
-template <typename Job, typename OnFailure>
-int runGuarded(Job&& job, OnFailure&& onFailure) {
-  try {
-    job();
-    return kExitSuccess;
-  } catch (const Failure& failure) {
-    onFailure(std::string_view(failure.what()));
-  } catch (const std::bad_alloc&) {
-    onFailure(std::string_view(kOutOfMemoryMessage));
-  }
-  return kExitFailure;
-}
 
 // Runs the whole job on `text` in memory, read `readSize` bytes at a time, writing the
 // listing, or the listing up to a failure followed by its error line, to `out`. Returns

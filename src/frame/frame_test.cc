@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace tagtree {
 namespace {

@@ -1,7 +1,7 @@
 // TagGroup: a fixed-capacity ordered list of tags.
 #include "model/tag_group.h"
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace tagtree {
 

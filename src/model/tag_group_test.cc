@@ -5,7 +5,7 @@
 #include <deque>
 #include <string>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace tagtree {
 namespace {

@@ -8,7 +8,7 @@
 // no longer into the group.
 #include "pipeline/grouping.h"
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace tagtree {
 

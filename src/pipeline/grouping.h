@@ -10,9 +10,9 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "base/byte_source.h"
 #include "model/tag.h"
 #include "model/tag_group.h"
-#include "pipeline/byte_source.h"
 #include "pipeline/input_window.h"
 #include "pipeline/line_walk.h"
 

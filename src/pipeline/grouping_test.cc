@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "group_text.h"
 #include "tag_text.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "group_text.h"
 
 namespace tagtree {

@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "pipeline/byte_source.h"
+#include "base/byte_source.h"
 
 namespace tagtree {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "pipeline/utf8.h"
 
 namespace tagtree {

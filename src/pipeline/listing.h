@@ -3,8 +3,8 @@
 #ifndef TAGTREE_PIPELINE_LISTING_H_
 #define TAGTREE_PIPELINE_LISTING_H_
 
+#include "base/output_sink.h"
 #include "pipeline/grouping.h"
-#include "pipeline/output_sink.h"
 
 namespace tagtree {
 

@@ -4,10 +4,10 @@
 
 #include <cstddef>
 
-#include "pipeline/byte_source.h"
+#include "base/byte_source.h"
+#include "base/output_sink.h"
 #include "pipeline/grouping.h"
 #include "pipeline/input_window.h"
-#include "pipeline/output_sink.h"
 
 namespace tagtree {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "group_text.h"
 #include "pipeline/grouping.h"
 #include "pipeline/inference.h"

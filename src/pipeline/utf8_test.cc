@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
 namespace tagtree {
@@ -53,7 +55,19 @@ TEST(Utf8, ValidPrefixStopsAtTheFirstIllFormedSequence) {
        17},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(validUtf8Prefix(c.bytes), c.validPrefix) << "bytes: " << c.bytes;
+    // Each name is checked in a heap block of exactly its size, so that a read past its
+    // end, by the eight-byte step or a sequence cut short, fails the sanitizer build (a
+    // std::string's spare capacity would hide it). Every prefix is checked too: each
+    // ends at a different place relative to the eight-byte steps.
+    for (std::size_t size = 0; size <= c.bytes.size(); ++size) {
+      const auto exact = std::make_unique<char[]>(size);
+      std::copy_n(c.bytes.data(), size, exact.get());
+      const std::size_t valid = validUtf8Prefix(std::string_view(exact.get(), size));
+      if (size == c.bytes.size()) {
+        EXPECT_EQ(valid, c.validPrefix) << "bytes: " << c.bytes;
+      }
+      EXPECT_LE(valid, size);
+    }
   }
 }
 

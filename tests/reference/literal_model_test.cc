@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/failure.h"
 #include "explain/shown_name.h"
 #include "explain/survey.h"
-#include "frame/failure.h"
 #include "frame/frame.h"
 #include "tag_text.h"
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "pipeline/byte_source.h"
+#include "base/byte_source.h"
 #include "pipeline/grouping.h"
 
 namespace tagtree {

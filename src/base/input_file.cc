@@ -5,7 +5,7 @@
 // being written), so only a return of 0 ends the input. A file cut short while it is read
 // simply ends sooner, and one that grows is read on; either way the listing is of the
 // bytes that were read.
-#include "frame/input_file.h"
+#include "base/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace tagtree {
 

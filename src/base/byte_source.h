@@ -1,7 +1,7 @@
 // Where the input bytes come from. The frame reads them from files.in; tests and the
 // fuzz target serve them from memory, in pieces as small as they like.
-#ifndef TAGTREE_PIPELINE_BYTE_SOURCE_H_
-#define TAGTREE_PIPELINE_BYTE_SOURCE_H_
+#ifndef TAGTREE_BASE_BYTE_SOURCE_H_
+#define TAGTREE_BASE_BYTE_SOURCE_H_
 
 #include <algorithm>
 #include <cstddef>
@@ -38,4 +38,4 @@ class TextSource : public ByteSource {
 
 }  // namespace tagtree
 
-#endif  // TAGTREE_PIPELINE_BYTE_SOURCE_H_
+#endif  // TAGTREE_BASE_BYTE_SOURCE_H_

@@ -1,6 +1,6 @@
 // FdSink: a fixed buffer, so that writing never allocates (the error line for an
 // exhausted memory must still get out).
-#include "frame/fd_sink.h"
+#include "base/fd_sink.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -8,13 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace tagtree {
 
-int writeFully(int fd, const char* data, std::size_t size) {
+int writeFully(int fd, const char* data, std::size_t size, WriteCall write) {
   while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
+    const ssize_t written = write(fd, data, size);
+    if (written == 0) return ENOSPC;  // as a full device would say; retrying gets nowhere
     if (written < 0) {
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;

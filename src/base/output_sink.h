@@ -1,7 +1,7 @@
 // Where the listing and the error line go. The frame writes to standard output; tests
 // collect the bytes in memory.
-#ifndef TAGTREE_PIPELINE_OUTPUT_SINK_H_
-#define TAGTREE_PIPELINE_OUTPUT_SINK_H_
+#ifndef TAGTREE_BASE_OUTPUT_SINK_H_
+#define TAGTREE_BASE_OUTPUT_SINK_H_
 
 #include <string>
 #include <string_view>
@@ -27,4 +27,4 @@ class StringSink : public OutputSink {
 
 }  // namespace tagtree
 
-#endif  // TAGTREE_PIPELINE_OUTPUT_SINK_H_
+#endif  // TAGTREE_BASE_OUTPUT_SINK_H_

@@ -1,19 +1,26 @@
 // Output to a file descriptor: writing all of a run of bytes, and a buffer that does so in
 // large writes.
-#ifndef TAGTREE_FRAME_FD_SINK_H_
-#define TAGTREE_FRAME_FD_SINK_H_
+#ifndef TAGTREE_BASE_FD_SINK_H_
+#define TAGTREE_BASE_FD_SINK_H_
+
+#include <unistd.h>
 
 #include <cstddef>
 #include <string_view>
 
-#include "pipeline/output_sink.h"
+#include "base/output_sink.h"
 
 namespace tagtree {
 
-// Writes all `size` bytes at `data` to `fd`, going on after a signal and, where `fd` is
-// non-blocking and full, waiting until it takes more. Returns 0 once all are written, or
-// the errno of the write or wait that failed.
-int writeFully(int fd, const char* data, std::size_t size);
+// The write(2) call writeFully makes; tests give it another.
+using WriteCall = ssize_t (*)(int fd, const void* data, std::size_t size);
+
+// Writes all `size` bytes at `data` to `fd` with `write`, going on after a signal and,
+// where `fd` is non-blocking and full, waiting until it takes more. Returns 0 once all
+// are written, or the errno of the write or wait that failed: ENOSPC for a write that
+// takes nothing of a non-zero count and reports no error, which would otherwise be
+// retried for ever.
+int writeFully(int fd, const char* data, std::size_t size, WriteCall write = ::write);
 
 class FdSink : public OutputSink {
  public:
@@ -38,4 +45,4 @@ class FdSink : public OutputSink {
 
 }  // namespace tagtree
 
-#endif  // TAGTREE_FRAME_FD_SINK_H_
+#endif  // TAGTREE_BASE_FD_SINK_H_

@@ -1,12 +1,12 @@
 // files.in as a stream of bytes: read in pieces as the pipeline asks for them, never
 // loaded whole and never mapped, so memory does not grow with the file and a file that
 // changes while it is read cannot bring the process down.
-#ifndef TAGTREE_FRAME_INPUT_FILE_H_
-#define TAGTREE_FRAME_INPUT_FILE_H_
+#ifndef TAGTREE_BASE_INPUT_FILE_H_
+#define TAGTREE_BASE_INPUT_FILE_H_
 
 #include <cstddef>
 
-#include "pipeline/byte_source.h"
+#include "base/byte_source.h"
 
 namespace tagtree {
 
@@ -35,4 +35,4 @@ class InputFile : public ByteSource {
 
 }  // namespace tagtree
 
-#endif  // TAGTREE_FRAME_INPUT_FILE_H_
+#endif  // TAGTREE_BASE_INPUT_FILE_H_

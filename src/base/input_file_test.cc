@@ -1,5 +1,5 @@
 // Reading files.in: every kind of file read to its end the same way, and failures.
-#include "frame/input_file.h"
+#include "base/input_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace tagtree {
 namespace {
