@@ -23,18 +23,23 @@ namespace {
 constexpr std::string_view kProgram = "tagtree-explain";
 
 constexpr std::string_view kHelp =
-    "Usage: tagtree-explain [FILE]\n"
+    "Usage: tagtree-explain [OPTION]... [FILE]\n"
     "Explain what tagtree does with FILE, files.in by default, or standard input\n"
     "when FILE is -: whether it succeeds, or the exact error it prints; the file's\n"
-    "sizes against tagtree's limits, and every place it breaks them; why each tag\n"
-    "is printed where it is, or left out; and warnings about what is seldom meant.\n"
+    "sizes against tagtree's limits, every place it breaks them, and what one change\n"
+    "would bring it within them; why each tag is printed where it is, or left out;\n"
+    "and warnings about what is seldom meant, with the commands that fix it.\n"
     "\n"
+    "      --format=FORM  write the report as FORM: 'text' for people (the default),\n"
+    "                       'gnu' for editors and CI, one FILE:LINE: line a finding,\n"
+    "                       'json' for scripts, one JSON document\n"
+    "  -q, --quiet, --silent  write nothing; the exit status alone tells\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
     "\n"
     "Exit status: 0 if tagtree succeeds on the file, 1 if it fails, 2 if\n"
     "tagtree-explain cannot read the file or is used wrongly. So\n"
-    "'tagtree-explain >/dev/null && tagtree' runs tagtree only where it succeeds.\n"
+    "'tagtree-explain -q && tagtree' runs tagtree only where it succeeds.\n"
     "\n"
     "Full documentation: man tagtree-explain\n";
 
@@ -75,33 +80,89 @@ bool writeOut(std::string_view text) {
   }
 }
 
+// The forms of the report.
+enum class Form { kText, kGnu, kJson, kQuiet };
+
 // What the command line asks for.
 struct Request {
   enum { kReport, kHelp, kVersion } what = kReport;
+  Form form = Form::kText;
   std::string_view file = "files.in";
 };
+
+// Returns the one of `choices` that `word` names, whole or abbreviated as long as it is
+// unambiguous, or "" when it names none or several.
+std::string_view chosen(std::string_view word, std::initializer_list<std::string_view> choices) {
+  std::string_view found;
+  for (const std::string_view choice : choices) {
+    if (choice == word) return choice;
+    if (!word.empty() && choice.starts_with(word)) {
+      if (!found.empty()) return "";
+      found = choice;
+    }
+  }
+  return found;
+}
+
+// Sets the form named `value` of --format. Returns the exit status of a usage error, or
+// nothing.
+std::optional<int> setFormat(std::string_view value, Request& request) {
+  const std::string_view form = chosen(value, {"text", "gnu", "json"});
+  if (form.empty()) {
+    const bool ambiguous = !value.empty() && std::string_view("gnu").starts_with(value) &&
+                           std::string_view("json").starts_with(value);
+    complain({ambiguous ? "ambiguous" : "invalid", " argument '", value, "' for '--format'"});
+    const std::string valid =
+        "Valid arguments are:\n  - 'text'\n  - 'gnu'\n  - 'json'\n"
+        "Try 'tagtree-explain --help' for more information.\n";
+    writeFully(STDERR_FILENO, valid.data(), valid.size());
+    return kExitTrouble;
+  }
+  request.form = form == "text" ? Form::kText : form == "gnu" ? Form::kGnu : Form::kJson;
+  return std::nullopt;
+}
 
 // Reads the command line into `request`. Returns the exit status of a usage error, or
 // nothing when the command line is good.
 std::optional<int> parse(int argc, const char* const* argv, Request& request) {
-  bool fileGiven = false, optionsEnd = false;
+  bool fileGiven = false, optionsEnd = false, quiet = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view word = argv[i];
     if (!optionsEnd && word == "--") {
       optionsEnd = true;
     } else if (!optionsEnd && word.starts_with("--")) {
-      // An abbreviation will do, as in GNU tools; no two options start alike.
-      const std::string_view option = word.substr(2, word.find('=') - 2);
-      const std::string_view known = std::string_view("help").starts_with(option)      ? "help"
-                                     : std::string_view("version").starts_with(option) ? "version"
-                                                                                       : "";
-      if (option.empty() || known.empty()) return usageError({"unrecognized option '", word, "'"});
-      if (word.find('=') != std::string_view::npos) {
+      // An abbreviation will do, as in GNU tools, where it names one option only.
+      const std::size_t equals = word.find('=');
+      const std::string_view option =
+          word.substr(2, equals == std::string_view::npos ? word.npos : equals - 2);
+      const std::string_view known =
+          chosen(option, {"format", "help", "quiet", "silent", "version"});
+      if (known.empty()) return usageError({"unrecognized option '", word, "'"});
+      if (known == "format") {
+        std::string_view value;
+        if (equals != std::string_view::npos) {
+          value = word.substr(equals + 1);
+        } else if (i + 1 < argc) {
+          value = argv[++i];
+        } else {
+          return usageError({"option '--format' requires an argument"});
+        }
+        if (const std::optional<int> status = setFormat(value, request)) return status;
+        continue;
+      }
+      if (equals != std::string_view::npos) {
         return usageError({"option '--", known, "' doesn't allow an argument"});
       }
-      request.what = known == "help" ? Request::kHelp : Request::kVersion;
+      // The first of --help and --version is the one answered, as in GNU tools.
+      if (known == "help" && request.what == Request::kReport) request.what = Request::kHelp;
+      if (known == "version" && request.what == Request::kReport) request.what = Request::kVersion;
+      if (known == "quiet" || known == "silent") quiet = true;
     } else if (!optionsEnd && word.size() > 1 && word[0] == '-') {
-      return usageError({"invalid option -- '", word.substr(1, 1), "'"});
+      for (const char letter : word.substr(1)) {
+        if (letter != 'q')
+          return usageError({"invalid option -- '", std::string_view(&letter, 1), "'"});
+        quiet = true;
+      }
     } else if (fileGiven) {
       return usageError({"extra operand '", word, "'"});
     } else {
@@ -109,7 +170,35 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
       fileGiven = true;
     }
   }
+  if (quiet) request.form = Form::kQuiet;
   return std::nullopt;
+}
+
+// Writes the report on `surveyed` in the form asked for to standard output. Returns
+// false, having complained, when it cannot.
+bool writeReport(const Survey& surveyed, const Request& request) {
+  if (request.form == Form::kQuiet) return true;
+  FdSink out(STDOUT_FILENO);
+  try {
+    switch (request.form) {
+      case Form::kText:
+        writeTextReport(surveyed, request.file, out);
+        break;
+      case Form::kGnu:
+        writeGnuReport(surveyed, request.file, out);
+        break;
+      case Form::kJson:
+        writeJsonReport(surveyed, request.file, out);
+        break;
+      case Form::kQuiet:
+        break;
+    }
+    out.flush();
+    return true;
+  } catch (const OutputFailure& failure) {
+    complain({"standard output: ", std::strerror(failure.errnum())});
+    return false;
+  }
 }
 
 }  // namespace
@@ -130,7 +219,7 @@ int runExplain(int argc, const char* const* argv) {
       input.emplace(std::string(request.file).c_str());
     }
     const Survey surveyed = survey(*input);
-    if (!writeOut(report(surveyed, request.file))) return kExitTrouble;
+    if (!writeReport(surveyed, request)) return kExitTrouble;
     return surveyed.verdict.status == 0 ? kExitTagtreeSucceeds : kExitTagtreeFails;
   } catch (const ReadFailure& failure) {
     complain({shownFile, ": ", std::strerror(failure.errnum())});

@@ -4,8 +4,8 @@
 #include "explain/survey.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
-#include <unordered_map>
 
 #include "base/failure.h"
 #include "model/tag_group.h"
@@ -14,8 +14,10 @@
 #include "pipeline/line_walk.h"
 #include "pipeline/listing.h"
 #include "pipeline/name_index.h"
+#include "pipeline/name_store.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/utf8.h"
+#include "pipeline/word_scanner.h"
 
 namespace tagtree::explain {
 namespace {
@@ -53,39 +55,38 @@ std::string_view plainForm(std::string_view name, std::string& buffer) {
 // fails.
 class SurveyWalk {
  public:
-  explicit SurveyWalk(Survey& survey) : survey_(survey), builder_(grouping_) {}
+  SurveyWalk(Survey& survey, const NameTable& names)
+      : survey_(survey), names_(names), builder_(grouping_) {}
 
   void startLine() {
     ++survey_.lines;
     tagsInLine_ = 0;
+    repeatsInLine_ = 0;
     build([&] { builder_.startLine(); });
   }
 
-  std::string_view newName(std::string_view word) {
-    NameFacts& facts = survey_.names.emplace_back();
-    facts.name = survey_.store.keep(word);
+  void newName(std::uint32_t slot, std::string_view name) {
+    NameFacts& facts = survey_.facts.emplace_back();
     facts.firstLine = survey_.lines;
-    facts.hasNul = word.find('\0') != std::string_view::npos;
-    facts.hasCommaSpace = word.find(", ") != std::string_view::npos;
-    facts.hasSemicolon = word.find(';') != std::string_view::npos;
-    facts.hasTab = word.find('\t') != std::string_view::npos;
-    if (validUtf8Prefix(word) != word.size()) {
-      if (survey_.badNames.size() < kLinesNamed) {
-        survey_.badNames.push_back(static_cast<std::uint32_t>(survey_.names.size() - 1));
-      }
-      ++survey_.badNameCount;
-    }
-    counts_.push_back(0);
+    facts.validUtf8 = validUtf8Prefix(name) == name.size();
+    facts.hasNul = name.find('\0') != std::string_view::npos;
+    facts.hasCommaSpace = name.find(", ") != std::string_view::npos;
+    facts.hasSemicolon = name.find(';') != std::string_view::npos;
+    facts.hasTab = name.find('\t') != std::string_view::npos;
+    if (!facts.validUtf8) survey_.badNames.push_back(slot);
+    tallies_.push_back({0, 0});
     noteworthy_.push_back(facts.hasNul || facts.hasCommaSpace || facts.hasSemicolon ||
                           facts.hasTab);
-    build([&] { builder_.newName(word); });
-    return facts.name;
+    build([&] { builder_.newName(slot, name); });
   }
 
-  // Kept lean: a large file has millions of tag words, and each reads only counts_ and
+  // Kept lean: a large file has millions of tag words, and each reads only its tally and
   // noteworthy_, small arrays that stay in the cache where the names' facts would not.
   void tagWord(const TagWord& word) {
-    ++counts_[word.slot];
+    Tally& tally = tallies_[word.slot];
+    ++tally.count;
+    if (tally.lastLine == survey_.lines) ++repeatsInLine_;
+    tally.lastLine = survey_.lines;
     ++tagsInLine_;
     if (word.startsLine && survey_.lines == 1) noteFirstWord(word.slot);
     if (noteworthy_[word.slot]) noteWord(word);
@@ -93,15 +94,13 @@ class SurveyWalk {
   }
 
   void endLine() {
+    if (tagsInLine_ == 0) survey_.blankLines.add(survey_.lines);
     if (tagsInLine_ > survey_.mostTags) {
       survey_.mostTags = tagsInLine_;
       survey_.mostTagsLine = survey_.lines;
     }
     if (tagsInLine_ > TagGroup::kCapacity) {
-      if (survey_.overfullLines.size() < kLinesNamed) {
-        survey_.overfullLines.push_back({survey_.lines, tagsInLine_});
-      }
-      ++survey_.overfullLineCount;
+      survey_.overfullLines.push_back({survey_.lines, tagsInLine_, repeatsInLine_});
     }
     build([&] { builder_.endLine(); });
   }
@@ -109,8 +108,8 @@ class SurveyWalk {
   // After the walk: runs the rest of tagtree on what its grouping built, and works out
   // what needs the hierarchy.
   void finish() {
-    for (std::size_t slot = 0; slot < counts_.size(); ++slot)
-      survey_.names[slot].count = counts_[slot];
+    for (std::size_t slot = 0; slot < tallies_.size(); ++slot)
+      survey_.facts[slot].count = tallies_[slot].count;
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
     const bool succeeded = runGuarded(
@@ -127,9 +126,15 @@ class SurveyWalk {
     if (groupingFailure_) verdict.line = failureLine_;
     if (!groupingFailure_) learnHierarchy();
     findAlikeNames();
+    findFixes();
   }
 
  private:
+  struct Tally {
+    std::uint64_t count;
+    std::uint64_t lastLine;  // the last line it occurred on
+  };
+
   // Runs a step of tagtree's grouping until one fails; the failure is its verdict.
   template <typename Step>
   void build(Step step) {
@@ -144,14 +149,14 @@ class SurveyWalk {
 
   // The first word of the input, whose name may start with a byte-order mark.
   void noteFirstWord(std::uint32_t slot) {
-    const std::string_view name = survey_.names[slot].name;
+    const std::string_view name = names_.name(slot);
     survey_.start = name.substr(0, 4);
     survey_.byteOrderMark = name.starts_with(kByteOrderMark);
   }
 
   // A word whose name holds a NUL, or what may be meant as a separator.
   void noteWord(const TagWord& word) {
-    const NameFacts& facts = survey_.names[word.slot];
+    const NameFacts& facts = survey_.facts[word.slot];
     const std::uint64_t line = survey_.lines;
     if (facts.hasNul) survey_.nulLines.add(line);
     if (word.startsLine && word.endsLine) {  // the whole line: it holds no "; "
@@ -190,25 +195,26 @@ class SurveyWalk {
       }
     }
     if (!survey_.crowdedParents.empty()) return;  // inference failed: the rest is unknown
-    std::unordered_map<const Tag*, std::uint32_t> slotOf;
-    for (int slot = 0; slot < tags; ++slot) slotOf[grouping_.allTags[slot]] = slot;
     std::vector<TagPlace>& places = survey_.places;
     places.resize(static_cast<std::size_t>(tags));
     for (int slot = 0; slot < tags; ++slot) {
       for (const Tag* child : grouping_.tagGroups.of(grouping_.allTags[slot]).getTags()) {
         if (child == nullptr) break;
-        places[slotOf.at(child)].parents.push_back(static_cast<std::uint32_t>(slot));
+        const LineSet shared = grouping_.lineSets[slot] & grouping_.lineSets[child->slot()];
+        places[child->slot()].parents.push_back(
+            {static_cast<std::uint32_t>(slot),
+             static_cast<std::uint64_t>(std::countr_zero(shared)) + 1});
       }
     }
     // The paths in the order tagtree prints them; the first name it cannot print ends them.
     forEachPath(grouping_, [&](const Tag* parent, const Tag* child) {
       for (const Tag* tag : {parent, child}) {
         if (tag == nullptr || survey_.badName) continue;
-        if (validUtf8Prefix(tag->name()) != tag->name().size()) survey_.badName = slotOf.at(tag);
+        if (!survey_.facts[tag->slot()].validUtf8) survey_.badName = tag->slot();
       }
-      TagPlace& place = places[slotOf.at(child != nullptr ? child : parent)];
+      TagPlace& place = places[(child != nullptr ? child : parent)->slot()];
       place.printed = true;
-      if (child != nullptr) place.printedUnder = slotOf.at(parent);
+      if (child != nullptr) place.printedUnder = parent->slot();
     });
     if (survey_.badName) places.clear();  // tagtree fails: no tag's place is its own
   }
@@ -221,8 +227,8 @@ class SurveyWalk {
     std::vector<std::uint32_t> plainOf;  // by name's slot: its plain form's slot
     std::vector<std::uint32_t> names;    // by plain form's slot: how many names have it
     std::string buffer;
-    for (const NameFacts& facts : survey_.names) {
-      std::string_view plain = plainForm(facts.name, buffer);
+    for (std::uint32_t slot = 0; slot < names_.size(); ++slot) {
+      std::string_view plain = plainForm(names_.name(slot), buffer);
       std::uint32_t plainSlot = plainIndex.find(plain);
       if (plainSlot == NameIndex::kNotFound) {
         if (plain.data() == buffer.data()) plain = plainStore.keep(plain);
@@ -244,31 +250,68 @@ class SurveyWalk {
     }
   }
 
+  // What a single change would leave of the limits the file breaks.
+  void findFixes() {
+    Fixes& fixes = survey_.fixes;
+    const std::uint64_t distinct = names_.size();
+    fixes.linesWithoutBlank = survey_.lines - survey_.blankLines.total();
+    fixes.tagsMergingAlike = distinct;
+    for (const std::vector<std::uint32_t>& alike : survey_.alikeNames)
+      fixes.tagsMergingAlike -= alike.size() - 1;
+    for (const NameFacts& facts : survey_.facts) fixes.tagsOnce += facts.count == 1;
+    if (survey_.byteOrderMark) {
+      // Only the first word loses the mark: its name goes where it occurs nowhere else,
+      // and the name without the mark comes in where it is a tag not met elsewhere.
+      const std::string_view marked = names_.name(0);
+      const std::string_view plain = marked.substr(kByteOrderMark.size());
+      std::uint64_t tags = distinct - (survey_.facts[0].count == 1 ? 1 : 0);
+      if (!isSkippedWord(plain) && names_.find(plain) == NameTable::kNotFound) ++tags;
+      fixes.tagsWithoutByteOrderMark = tags;
+    }
+  }
+
   Survey& survey_;
+  const NameTable& names_;
   Grouping grouping_;
   GroupingBuilder builder_;
   std::optional<Failure> groupingFailure_;
   std::uint64_t failureLine_ = 0;
   std::uint64_t tagsInLine_ = 0;
-  std::vector<std::uint64_t> counts_;  // by slot: occurrences so far
-  std::vector<bool> noteworthy_;       // by slot: the name has something to warn of
+  std::uint64_t repeatsInLine_ = 0;
+  std::vector<Tally> tallies_;    // by slot
+  std::vector<bool> noteworthy_;  // by slot: the name has something to warn of
 };
 
 }  // namespace
 
 void LineList::add(std::uint64_t line) {
-  if (total_ != 0 && line == last_) return;
-  last_ = line;
+  if (!runs_.empty() && runs_.back().last == line) return;
+  if (!runs_.empty() && runs_.back().last + 1 == line) {
+    runs_.back().last = line;
+  } else {
+    runs_.push_back({line, line});
+  }
   ++total_;
-  if (named_.size() < kLinesNamed) named_.push_back(line);
+}
+
+std::vector<std::uint64_t> LineList::first(std::size_t n) const {
+  std::vector<std::uint64_t> lines;
+  for (const Run& run : runs_) {
+    for (std::uint64_t line = run.first; line <= run.last && lines.size() < n; ++line)
+      lines.push_back(line);
+    if (lines.size() == n) break;
+  }
+  return lines;
 }
 
 Survey survey(ByteSource& source, std::size_t readSize) {
   Survey result;
-  SurveyWalk walk(result);
+  LineWalk walk;
+  SurveyWalk surveyWalk(result, walk.names());
   InputWindow window(source, readSize);
-  walkLines(window, walk);
-  walk.finish();
+  walk.run(window, surveyWalk);
+  surveyWalk.finish();
+  result.names = std::move(walk.names());
   return result;
 }
 

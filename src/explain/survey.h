@@ -1,9 +1,9 @@
 // A survey of an input, for tagtree-explain: what tagtree does with it, found by running
 // tagtree's own code on it, and what a person needs to know about it besides: its sizes
 // against tagtree's limits, every place it breaks them, why each tag is printed where it
-// is or left out, and what in it is seldom meant. Unlike tagtree, the survey reads the
-// whole input, past the limits, in one pass and in memory that grows with its distinct
-// names, not with its size.
+// is or left out, what in it is seldom meant, and which single change would bring a limit
+// within bounds. Unlike tagtree, the survey reads the whole input, past the limits, in
+// one pass, in memory that grows with its distinct names and with the lines it names.
 #ifndef TAGTREE_EXPLAIN_SURVEY_H_
 #define TAGTREE_EXPLAIN_SURVEY_H_
 
@@ -15,26 +15,37 @@
 #include <vector>
 
 #include "base/byte_source.h"
-#include "explain/name_store.h"
 #include "pipeline/input_window.h"
+#include "pipeline/name_table.h"
 
 namespace tagtree::explain {
 
-// Lists of lines name at most this many of them, and count the rest.
-inline constexpr std::size_t kLinesNamed = 10;
-
-// Line numbers, counted from 1: the first kLinesNamed of them, and how many in all.
+// Line numbers, counted from 1, in the order they were added, kept as runs of
+// consecutive lines: a finding on every line of a large file costs one run.
 class LineList {
  public:
-  // Adds `line`, unless it is the last one added.
+  struct Run {
+    std::uint64_t first, last;
+  };
+  // Adds `line`, which is at least the last one added; adding the last one again does
+  // nothing.
   void add(std::uint64_t line);
-  const std::vector<std::uint64_t>& named() const { return named_; }
+  // Returns the number of lines added.
   std::uint64_t total() const { return total_; }
+  const std::vector<Run>& runs() const { return runs_; }
+  // Returns the first `n` lines, in order.
+  std::vector<std::uint64_t> first(std::size_t n) const;
+  // Calls `visit(line)` for every line, in order.
+  template <typename Visit>
+  void forEach(Visit&& visit) const {
+    for (const Run& run : runs_) {
+      for (std::uint64_t line = run.first; line <= run.last; ++line) visit(line);
+    }
+  }
 
  private:
-  std::vector<std::uint64_t> named_;
+  std::vector<Run> runs_;
   std::uint64_t total_ = 0;
-  std::uint64_t last_ = 0;
 };
 
 // How a run of tagtree ends, as the survey tells it apart.
@@ -59,28 +70,35 @@ struct Verdict {
                             // one more short, before the error
 };
 
-// What the survey learns of each distinct name.
+// What the survey learns of each distinct name; the name itself is in Survey::names.
 struct NameFacts {
-  std::string_view name;
   std::uint64_t count = 0;      // occurrences as a tag word
   std::uint64_t firstLine = 0;  // where it first occurs
-  bool hasNul = false;          // holds a NUL byte
-  bool hasCommaSpace = false;   // holds ", "
-  bool hasSemicolon = false;    // holds ';', which no space follows in a tag
-  bool hasTab = false;          // holds a tab
+  bool validUtf8 = true;
+  bool hasNul = false;         // holds a NUL byte
+  bool hasCommaSpace = false;  // holds ", "
+  bool hasSemicolon = false;   // holds ';', which no space follows in a tag
+  bool hasTab = false;         // holds a tab
+};
+
+// A tag that took another as its child, and the first line the two share.
+struct ParentLink {
+  std::uint32_t slot;
+  std::uint64_t sharedLine;
 };
 
 // Where a tag ends up, when tagtree succeeds.
 struct TagPlace {
   bool printed = false;
   std::optional<std::uint32_t> printedUnder;  // the parent whose path it is printed in
-  std::vector<std::uint32_t> parents;         // every tag that took it as a child
+  std::vector<ParentLink> parents;            // every tag that took it as a child
 };
 
 // A line of more than 50 tags.
 struct OverfullLine {
   std::uint64_t line;
   std::uint64_t tags;
+  std::uint64_t repeats;  // tags that repeat one earlier in the same line
 };
 
 // A tag that would get more than 50 children.
@@ -89,18 +107,30 @@ struct CrowdedParent {
   std::uint64_t children;
 };
 
+// What one change to the file would leave of a limit that it breaks.
+struct Fixes {
+  // The distinct tags once the byte-order mark is removed, where the file starts with one.
+  std::optional<std::uint64_t> tagsWithoutByteOrderMark;
+  // The distinct tags once the tags of each group of alike ones are made one.
+  std::uint64_t tagsMergingAlike = 0;
+  // The distinct tags that occur only once.
+  std::uint64_t tagsOnce = 0;
+  // The lines once the blank ones are deleted.
+  std::uint64_t linesWithoutBlank = 0;
+};
+
 struct Survey {
   Verdict verdict;
 
   // Sizes, counted as tagtree counts them.
   std::uint64_t lines = 0;
-  std::vector<NameFacts> names;  // in order of first occurrence: the slots
+  NameTable names;               // the distinct tags, by slot: order of first occurrence
+  std::vector<NameFacts> facts;  // by slot
   std::uint64_t mostTags = 0;    // the most tag words in one line
   std::uint64_t mostTagsLine = 0;
 
-  // Every line of more than 50 tags: the first kLinesNamed, and how many in all.
-  std::vector<OverfullLine> overfullLines;
-  std::uint64_t overfullLineCount = 0;
+  LineList blankLines;                      // lines without tags
+  std::vector<OverfullLine> overfullLines;  // every line of more than 50 tags
 
   // Known only when the file is within tagtree's limits of lines, tags and tags in a
   // line, where the hierarchy can be inferred.
@@ -113,15 +143,14 @@ struct Survey {
   bool byteOrderMark = false;  // the input starts with a UTF-8 byte-order mark
   std::string start;           // the first bytes of the input's first word, up to 4
   std::vector<std::vector<std::uint32_t>> alikeNames;  // slots of names alike but for
-                                                       // end spaces or ASCII case
+                                                       // end spaces or letter case
   LineList commaLines;                  // lines without "; " whose one tag holds ", "
   LineList semicolonLines;              // lines without "; " whose one tag holds ';'
   LineList tabLines;                    // lines without "; " whose one tag holds a tab
   LineList nulLines;                    // lines with a NUL byte in a tag
-  std::vector<std::uint32_t> badNames;  // the first kLinesNamed names not valid UTF-8
-  std::uint64_t badNameCount = 0;       // and how many in all
+  std::vector<std::uint32_t> badNames;  // every name that is not valid UTF-8
 
-  NameStore store;  // the bytes of the names
+  Fixes fixes;
 };
 
 // Surveys the bytes of `source`, read `readSize` bytes at a time, to their end. Throws

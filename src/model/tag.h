@@ -3,22 +3,22 @@
 #define TAGTREE_MODEL_TAG_H_
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace tagtree {
 
 // Tags are reference objects: code holds them by pointer and compares pointers for
-// identity. A tag keeps its own copy of its name, since the input it came from is read
-// through a buffer that is reused.
+// identity. A tag's name is a view of bytes that outlive it (the walk's name table), and
+// its slot is its name's slot there, which is also its place in the table of all tags.
 class Tag {
  public:
-  // Makes a tag named `name` (copied) with count 1. Throws std::bad_alloc.
-  explicit Tag(std::string_view name) : name_(name) {}
+  // Makes a tag named `name` (not copied) in slot `slot`, with count 1.
+  explicit Tag(std::string_view name, std::uint32_t slot = 0) : name_(name), slot_(slot) {}
   Tag(const Tag&) = delete;
   Tag& operator=(const Tag&) = delete;
 
   std::string_view name() const { return name_; }
+  std::uint32_t slot() const { return slot_; }
 
   // Occurrences of the name as a word in the whole input. 64 bits, so that no input
   // (a line may repeat one tag billions of times) can overflow it.
@@ -30,7 +30,8 @@ class Tag {
   std::string_view toString() const { return name_; }
 
  private:
-  std::string name_;
+  std::string_view name_;
+  std::uint32_t slot_;
   std::uint64_t count_ = 1;
 };
 

@@ -12,7 +12,10 @@
 
 namespace tagtree {
 
-TagGroup& TagGroups::create(const Tag* tag) { return groups_.try_emplace(tag, 0).first->second; }
+TagGroup& TagGroups::create(const Tag* tag) {
+  (void)tag;  // its slot is the next
+  return groups_.emplace_back(0);
+}
 
 void GroupingBuilder::startLine() {
   group_ = &grouping_.lineGroupStore_.emplace_back();
@@ -20,12 +23,11 @@ void GroupingBuilder::startLine() {
   overflowed_ = false;
 }
 
-std::string_view GroupingBuilder::newName(std::string_view word) {
+void GroupingBuilder::newName(std::uint32_t slot, std::string_view name) {
   if (grouping_.allTagCount == kMaxTags) throw boundsFailure(kTooManyTags);
-  Tag& tag = grouping_.tagStore_.emplace_back(word);
+  Tag& tag = grouping_.tagStore_.emplace_back(name, slot);
   grouping_.allTags[grouping_.allTagCount++] = &tag;
   grouping_.tagGroups.create(&tag);
-  return tag.name();
 }
 
 void GroupingBuilder::tagWord(const TagWord& word) {
@@ -45,10 +47,10 @@ void GroupingBuilder::endLine() {
   grouping_.lineGroups[grouping_.lineGroupCount++] = group_;
 }
 
-void groupLines(ByteSource& source, Grouping& grouping, std::size_t readSize) {
+void groupLines(ByteSource& source, LineWalk& walk, Grouping& grouping, std::size_t readSize) {
   InputWindow window(source, readSize);
   GroupingBuilder builder(grouping);
-  walkLines(window, builder);
+  walk.run(window, builder);
 }
 
 }  // namespace tagtree

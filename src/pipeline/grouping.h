@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <deque>
 #include <string_view>
-#include <unordered_map>
 
 #include "base/byte_source.h"
 #include "model/tag.h"
@@ -24,17 +23,18 @@ inline constexpr int kMaxLines = 50;
 // The lines a tag occurs on, bit i standing for line i. 50 lines fit.
 using LineSet = std::uint64_t;
 
-// The child group of every tag, keyed by the tag's identity.
+// The child group of every tag, keyed by the tag's identity: its slot.
 class TagGroups {
  public:
-  // Enters `tag` with a new empty child group (parentCount 0) and returns that group.
+  // Enters `tag`, whose slot must be the number of tags entered so far, with a new empty
+  // child group (parentCount 0) and returns that group.
   TagGroup& create(const Tag* tag);
   // Returns the child group of `tag`, which must have been entered.
-  TagGroup& of(const Tag* tag) { return groups_.at(tag); }
-  const TagGroup& of(const Tag* tag) const { return groups_.at(tag); }
+  TagGroup& of(const Tag* tag) { return groups_[tag->slot()]; }
+  const TagGroup& of(const Tag* tag) const { return groups_[tag->slot()]; }
 
  private:
-  std::unordered_map<const Tag*, TagGroup> groups_;
+  std::deque<TagGroup> groups_;  // by slot; a deque, so that groups never move
 };
 
 // Everything the later stages read. Tags and line groups live here until the run ends.
@@ -67,9 +67,9 @@ class GroupingBuilder {
   // Fills `grouping`, which must be empty.
   explicit GroupingBuilder(Grouping& grouping) : grouping_(grouping) {}
 
-  // The calls of the walk. newName throws 41, endLine 180 and 56.
+  // The calls of the walk (see line_walk.h). newName throws 41, endLine 180 and 56.
   void startLine();
-  std::string_view newName(std::string_view word);
+  void newName(std::uint32_t slot, std::string_view name);
   void tagWord(const TagWord& word);
   void endLine();
 
@@ -82,11 +82,12 @@ class GroupingBuilder {
 };
 
 // Fills the empty `grouping` from the bytes of `source`, one line at a time, reading
-// `readSize` bytes at a time. Throws the bounds failure 41 at a 101st distinct tag, 180
-// at the end of a line of more than 50 tag words, 56 at the end of a 51st line; for one
-// line they are checked in that order. Reads nothing after a failure. Throws what the
+// `readSize` bytes at a time, with `walk`, whose name table then holds the names the
+// tags of `grouping` refer to: `walk` must outlive `grouping`. Throws the bounds failure 41 at a
+// 101st distinct tag, 180 at the end of a line of more than 50 tag words, 56 at the end of a 51st
+// line; for one line they are checked in that order. Reads nothing after a failure. Throws what the
 // source throws, and std::bad_alloc when a word does not fit in memory.
-void groupLines(ByteSource& source, Grouping& grouping,
+void groupLines(ByteSource& source, LineWalk& walk, Grouping& grouping,
                 std::size_t readSize = InputWindow::kDefaultReadSize);
 
 }  // namespace tagtree

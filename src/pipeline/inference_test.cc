@@ -40,8 +40,9 @@ std::vector<std::string> relationsOf(const Grouping& grouping) {
 }
 
 std::vector<std::string> inferredRelations(const std::string& text) {
+  LineWalk groupingWalk;
   Grouping grouping;
-  groupText(text, grouping);
+  groupText(text, groupingWalk, grouping);
   inferParents(grouping);
   return relationsOf(grouping);
 }
@@ -87,13 +88,16 @@ TEST(Inference, FiftyFirstChildFailsWith180) {
     }
     return t;
   };
+  LineWalk fiftyWalk;
   Grouping fifty;
-  groupText(text(50), fifty);
+  groupText(text(50), fiftyWalk, fifty);
   inferParents(fifty);
   EXPECT_EQ(fifty.tagGroups.of(fifty.allTags[0]).tagCount(), 50);
 
+  LineWalk fiftyOneWalk;
+
   Grouping fiftyOne;
-  groupText(text(51), fiftyOne);
+  groupText(text(51), fiftyOneWalk, fiftyOne);
   try {
     inferParents(fiftyOne);
     FAIL() << "a 51st child must fail";
@@ -115,8 +119,9 @@ TEST(Inference, CountTagWithEqualsAScanOfTheLineGroups) {
       }
       text += "\n";
     }
+    LineWalk groupingWalk;
     Grouping grouping;
-    groupText(text, grouping);
+    groupText(text, groupingWalk, grouping);
     for (int a = 0; a < grouping.allTagCount; ++a) {
       for (int b = 0; b < grouping.allTagCount; ++b) {
         ASSERT_EQ(countTagWith(grouping, a, b),

@@ -1,7 +1,9 @@
 // The one walk over the input, shared by tagtree and tagtree-explain: it cuts the input
 // into lines and words as it streams in, passes over the words that are not tags, finds
-// each tag word's name in a name index, and tells a visitor what it meets. What the
-// visitor makes of it, and which limits it holds the input to, is its own affair.
+// each tag word's name in the walk's name table (adding the names it meets for the first
+// time), and tells a visitor what it meets. What the visitor makes of it, and which
+// limits it holds the input to, is its own affair. Names reach the visitor by slot, and
+// their bytes stay in the walk's table: no visitor keeps a copy.
 //
 // Each word is scanned once to find its end and looked up once. A run of skipped words
 // is passed over in one step, so a line of millions of empty words costs a scan, not a
@@ -13,36 +15,60 @@
 #include <string_view>
 
 #include "pipeline/input_window.h"
-#include "pipeline/name_index.h"
+#include "pipeline/name_table.h"
 #include "pipeline/word_scanner.h"
 
 namespace tagtree {
 
 // A tag word the walk has met.
 struct TagWord {
-  std::uint32_t slot;    // its name was the slot-th distinct name met, from 0
+  std::uint32_t slot;    // its name's slot in the walk's name table
   bool firstOccurrence;  // its name was met here for the first time
   bool startsLine;       // no word came before it in its line, skipped words included
   bool endsLine;         // no word follows it in its line
 };
 
-// Walks the bytes of `window` line by line and word by word, and tells `visitor`:
-//   visitor.startLine()         a line begins; a final line end starts none;
-//   visitor.newName(word)       `word` names a tag not met before: the visitor keeps a
-//                               copy of it and returns that copy as a std::string_view,
-//                               which must stay in place until the walk ends;
-//   visitor.tagWord(word)       a tag word (a TagWord: which name, and where it stands);
-//   visitor.endLine()           the line has ended.
+// What the walk tells a visitor, in the order the input holds it:
+//   visitor.startLine()            a line begins; a final line end starts none;
+//   visitor.newName(slot, name)    a tag word names a tag not met before, now in the
+//                                  table at `slot`; its tagWord follows;
+//   visitor.tagWord(word)          a tag word: which name, and where it stands;
+//   visitor.endLine()              the line has ended.
 // The empty word and " " are skipped: the visitor never hears of them. Any call may
-// throw, which ends the walk at once: nothing more is read. Returns at the end of the
-// input. Throws what the window throws.
+// throw, which ends the walk at once: nothing more is read.
 template <typename Visitor>
-void walkLines(InputWindow& window, Visitor& visitor);
+concept LineVisitor = requires(Visitor& visitor, std::uint32_t slot, std::string_view name,
+                               const TagWord& word) {
+  visitor.startLine();
+  visitor.newName(slot, name);
+  visitor.tagWord(word);
+  visitor.endLine();
+};
+
+// The walk and the name table it fills, which outlives the walk's run: the stages after
+// it read names by slot.
+class LineWalk {
+ public:
+  // Walks the bytes of `window` to their end, telling `visitor` (a LineVisitor) what it
+  // meets. Returns at the end of the input. Throws what the window and the visitor
+  // throw, and std::bad_alloc when a name does not fit in memory.
+  template <typename Visitor>
+  requires LineVisitor<Visitor>
+  void run(InputWindow& window, Visitor& visitor);
+
+  // The distinct names met so far, by slot.
+  const NameTable& names() const { return names_; }
+  NameTable& names() { return names_; }
+
+ private:
+  NameTable names_;
+};
 
 template <typename Visitor>
 class LineWalker {
  public:
-  LineWalker(InputWindow& window, Visitor& visitor) : window_(window), visitor_(visitor) {}
+  LineWalker(InputWindow& window, NameTable& names, Visitor& visitor)
+      : window_(window), names_(names), visitor_(visitor) {}
 
   void run() {
     const char* p = window_.begin();
@@ -74,9 +100,12 @@ class LineWalker {
       const ScannedWord scanned = nextWord(p);
       p = scanned.next;
       if (!isSkippedWord(scanned.word)) {
-        std::uint32_t slot = index_.find(scanned.word, window_.end());
-        const bool first = slot == NameIndex::kNotFound;
-        if (first) slot = index_.insert(visitor_.newName(scanned.word));
+        std::uint32_t slot = names_.find(scanned.word, window_.end());
+        const bool first = slot == NameTable::kNotFound;
+        if (first) {
+          slot = names_.add(scanned.word);
+          visitor_.newName(slot, names_.name(slot));
+        }
         visitor_.tagWord(TagWord{slot, first, firstWord, scanned.endsLine});
       }
       if (scanned.endsLine) {
@@ -100,14 +129,15 @@ class LineWalker {
   }
 
   InputWindow& window_;
+  NameTable& names_;
   Visitor& visitor_;
   WordScanner scanner_;
-  NameIndex index_;
 };
 
 template <typename Visitor>
-void walkLines(InputWindow& window, Visitor& visitor) {
-  LineWalker<Visitor>(window, visitor).run();
+requires LineVisitor<Visitor>
+void LineWalk::run(InputWindow& window, Visitor& visitor) {
+  LineWalker<Visitor>(window, names_, visitor).run();
 }
 
 }  // namespace tagtree

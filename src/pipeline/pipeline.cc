@@ -12,8 +12,9 @@ void inferAndList(Grouping& grouping, OutputSink& out) {
 }
 
 void runPipeline(ByteSource& source, OutputSink& out, std::size_t readSize) {
+  LineWalk walk;  // holds the names, so it outlives the grouping
   Grouping grouping;
-  groupLines(source, grouping, readSize);
+  groupLines(source, walk, grouping, readSize);
   inferAndList(grouping, out);
 }
 

@@ -133,8 +133,10 @@ TEST(Pipeline, ListingIsAConsistentTreeOnGeneratedInputs) {
     const Listed result = listed(text);
     ASSERT_EQ(result.failure, "") << text;
 
+    LineWalk groupingWalk;
+
     Grouping grouping;
-    groupText(text, grouping);
+    groupText(text, groupingWalk, grouping);
     inferParents(grouping);
     std::map<std::string, std::int32_t> parentCount;
     for (int i = 0; i < grouping.allTagCount; ++i) {

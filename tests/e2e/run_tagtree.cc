@@ -10,11 +10,13 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -210,6 +212,38 @@ RunResult WorkDir::run(const RunOptions& options) const {
   ::unlink(errPath.c_str());
   if (asNobody) ::unlink(argv[0].c_str());
   return result;
+}
+
+void expectExplainAgrees(const WorkDir& dir, const RunResult& tagtree) {
+  RunOptions options;
+  options.program = Program::kExplain;
+  options.arguments = {"--format=json"};
+  const RunResult explained = dir.run(options);
+  EXPECT_EQ(explained.status, tagtree.status);
+  EXPECT_EQ(explained.err, "");
+  const nlohmann::json report = nlohmann::json::parse(explained.out, nullptr, false);
+  ASSERT_FALSE(report.is_discarded()) << "not JSON:\n" << explained.out;
+  const nlohmann::json& verdict = report.at("verdict");
+  EXPECT_EQ(verdict.at("status"), tagtree.status);
+  // tagtree's output: whole lines of paths, then a cut path and the error line, if any.
+  std::string listing = tagtree.out;
+  if (tagtree.status != 0) {
+    const std::size_t error = listing.rfind("Error: ");
+    ASSERT_NE(error, std::string::npos) << tagtree.out;
+    EXPECT_EQ(verdict.at("error"), listing.substr(error, listing.size() - error - 1));
+    listing.erase(error);
+  }
+  std::multiset<std::string> paths;
+  std::size_t start = 0;
+  for (std::size_t end; (end = listing.find('\n', start)) != std::string::npos; start = end + 1)
+    paths.insert(listing.substr(start, end - start));
+  EXPECT_EQ(verdict.at("paths"), paths.size());
+  if (tagtree.status != 0) return;
+  std::multiset<std::string> stated;
+  for (const nlohmann::json& tag : report.at("tags")) {
+    if (!tag.at("path").is_null()) stated.insert(tag.at("path").get<std::string>());
+  }
+  EXPECT_EQ(stated, paths);
 }
 
 }  // namespace tagtree::e2e

@@ -65,6 +65,11 @@ class WorkDir {
 // Returns the contents of the file at `path`; fails the test if it cannot be read.
 std::string readFile(const std::string& path);
 
+// Checks that tagtree-explain, run in `dir` with --format=json, gives the verdict of
+// tagtree's run `tagtree` there: its status, its error line, the paths it prints whole,
+// and, where it succeeds, exactly the paths it prints, as the tags' paths.
+void expectExplainAgrees(const WorkDir& dir, const RunResult& tagtree);
+
 }  // namespace tagtree::e2e
 
 #endif  // TAGTREE_TESTS_E2E_RUN_TAGTREE_H_

@@ -445,8 +445,8 @@ TEST(ExplainAgreement, VerdictAndPathsAreTagtreesOnGeneratedInputs) {
           const explain::TagPlace& place = survey.places[slot];
           if (!place.printed) continue;
           std::string path = "/";
-          if (place.printedUnder) path += std::string(survey.names[*place.printedUnder].name) + "/";
-          stated.insert(path + std::string(survey.names[slot].name));
+          if (place.printedUnder) path += std::string(survey.names.name(*place.printedUnder)) + "/";
+          stated.insert(path + std::string(survey.names.name(slot)));
         }
         EXPECT_EQ(stated, lines);
       }

@@ -9,10 +9,11 @@
 
 namespace tagtree {
 
-// Fills the empty `grouping` from `text`, as groupLines does from a file.
-inline void groupText(std::string_view text, Grouping& grouping) {
+// Fills the empty `grouping` from `text` with `walk`, which holds its names, as
+// groupLines does from a file.
+inline void groupText(std::string_view text, LineWalk& walk, Grouping& grouping) {
   TextSource source(text);
-  groupLines(source, grouping);
+  groupLines(source, walk, grouping);
 }
 
 }  // namespace tagtree

@@ -1,10 +1,10 @@
 // NameStore: a name larger than a block gets a block of its own size.
-#include "explain/name_store.h"
+#include "pipeline/name_store.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace tagtree::explain {
+namespace tagtree {
 
 std::string_view NameStore::keep(std::string_view name) {
   if (name.size() > left_) {
@@ -20,4 +20,4 @@ std::string_view NameStore::keep(std::string_view name) {
   return {copy, name.size()};
 }
 
-}  // namespace tagtree::explain
+}  // namespace tagtree

@@ -1,15 +1,15 @@
 // Copies of names that stay in place: blocks of memory, each filled before the next is
 // taken, and never moved or freed before the store. The name index keeps views of the
 // names it knows, and a survey of a large file knows many.
-#ifndef TAGTREE_EXPLAIN_NAME_STORE_H_
-#define TAGTREE_EXPLAIN_NAME_STORE_H_
+#ifndef TAGTREE_PIPELINE_NAME_STORE_H_
+#define TAGTREE_PIPELINE_NAME_STORE_H_
 
 #include <cstddef>
 #include <memory>
 #include <string_view>
 #include <vector>
 
-namespace tagtree::explain {
+namespace tagtree {
 
 class NameStore {
  public:
@@ -25,6 +25,6 @@ class NameStore {
   std::size_t left_ = 0;
 };
 
-}  // namespace tagtree::explain
+}  // namespace tagtree
 
-#endif  // TAGTREE_EXPLAIN_NAME_STORE_H_
+#endif  // TAGTREE_PIPELINE_NAME_STORE_H_

@@ -1,0 +1,47 @@
+// The distinct names of an input, each kept once: their bytes, copied out of the input
+// buffer as the walk first meets them, and the index that finds a word's name. A name's
+// slot, the order in which it was first met, is its identity everywhere after: in
+// tagtree's grouping, inference and listing, and in tagtree-explain's survey alike.
+#ifndef TAGTREE_PIPELINE_NAME_TABLE_H_
+#define TAGTREE_PIPELINE_NAME_TABLE_H_
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "pipeline/name_index.h"
+#include "pipeline/name_store.h"
+
+namespace tagtree {
+
+class NameTable {
+ public:
+  static constexpr std::uint32_t kNotFound = NameIndex::kNotFound;
+
+  // Returns the slot of the name `word`, or kNotFound. Bytes up to `readable` (at or
+  // after the end of `word`) may be read.
+  std::uint32_t find(std::string_view word, const char* readable) const {
+    return index_.find(word, readable);
+  }
+  std::uint32_t find(std::string_view word) const { return index_.find(word); }
+
+  // Copies `word`, which must not be in the table yet, and returns its slot: size()
+  // before the call. Throws std::bad_alloc.
+  std::uint32_t add(std::string_view word);
+
+  // Returns the name in `slot` (< size()). Its bytes stay in place as long as the table,
+  // even when the table is moved.
+  std::string_view name(std::uint32_t slot) const { return names_[slot]; }
+
+  // Returns the number of names.
+  std::uint32_t size() const { return static_cast<std::uint32_t>(names_.size()); }
+
+ private:
+  NameStore store_;
+  NameIndex index_;
+  std::vector<std::string_view> names_;  // by slot, into store_
+};
+
+}  // namespace tagtree
+
+#endif  // TAGTREE_PIPELINE_NAME_TABLE_H_
