@@ -71,7 +71,7 @@ class Finder {
     if (verdict.outcome == Outcome::kBadName && survey_.badName) line = firstLine(*survey_.badName);
     if (verdict.outcome == Outcome::kTooManyChildren && !survey_.crowdedParents.empty())
       line = firstLine(survey_.crowdedParents.front().slot);
-    const std::string message = "tagtree fails" + std::string(verdict.line != 0 ? " here" : "") +
+    const std::string message = "tagtree fails" + std::string(line != 0 ? " here" : "") +
                                 ", printing \"" + kErrorLinePrefix + verdict.message + "\"";
     if (line == 0) {
       add(Severity::kError, "verdict", message);

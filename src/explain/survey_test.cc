@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,12 +52,14 @@ TEST(Survey, CountsAsTagtreeCounts) {
   struct Case {
     std::string text;
     std::uint64_t lines, names, mostTags, mostTagsLine;
+    std::vector<std::uint64_t> blank;  // lines without tags
   };
   const Case cases[] = {
-      {"", 0, 0, 0, 0},
-      {"\n", 1, 0, 0, 0},
-      {"a\n\n", 2, 1, 1, 1},                    // an empty line counts; a final line end does not
-      {"a; b\n\nc; ; d;  ; e; c", 3, 5, 4, 3},  // skipped words are no tags; repeats count
+      {"", 0, 0, 0, 0, {}},
+      {"\n", 1, 0, 0, 0, {1}},
+      {"a\n\n", 2, 1, 1, 1, {2}},  // an empty line counts; a final line end does not
+      {"a; b\n\nc; ; d;  ; e; c", 3, 5, 4, 3, {2}},  // skipped words are no tags; repeats count
+      {" \n; \n ;  ; \n;\n\t\na\n\n", 7, 3, 1, 4, {1, 2, 3, 7}},  // ";" and a tab are tags
   };
   for (const Case& c : cases) {
     forEachWay(c.text, [&](const Survey& s) {
@@ -64,6 +67,35 @@ TEST(Survey, CountsAsTagtreeCounts) {
       EXPECT_EQ(s.names.size(), c.names);
       EXPECT_EQ(s.mostTags, c.mostTags);
       EXPECT_EQ(s.mostTagsLine, c.mostTagsLine);
+      EXPECT_EQ(s.blankLines.first(100), c.blank);
+      EXPECT_EQ(s.blankLines.total(), c.blank.size());
+      EXPECT_EQ(s.fixes.linesWithoutBlank, c.lines - c.blank.size());
+    });
+  }
+}
+
+TEST(Survey, FindsWhatOneChangeWouldLeave) {
+  const std::string hundred = numberedTags(0, 50) + "\n" + numberedTags(50, 50) + "\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    std::optional<std::uint64_t> withoutMark;
+    std::uint64_t mergingAlike, once;
+  };
+  const Case cases[] = {
+      {"no mark", "a; a\nA; b", std::nullopt, 2, 2},
+      {"a mark that makes a 101st tag", "\xEF\xBB\xBFt0\n" + hundred, 100, 101, 101},
+      {"a marked tag seen again", "\xEF\xBB\xBFt\n\xEF\xBB\xBFt; t", 2, 2, 1},
+      {"a mark before a new name", "\xEF\xBB\xBFnew; x", 2, 2, 2},
+      {"a mark alone", "\xEF\xBB\xBF; x\nx", 1, 2, 1},
+      {"alike groups", " a; A; a\nb ; B", std::nullopt, 2, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    forEachWay(c.text, [&](const Survey& s) {
+      EXPECT_EQ(s.fixes.tagsWithoutByteOrderMark, c.withoutMark);
+      EXPECT_EQ(s.fixes.tagsMergingAlike, c.mergingAlike);
+      EXPECT_EQ(s.fixes.tagsOnce, c.once);
     });
   }
 }
@@ -89,6 +121,13 @@ TEST(Survey, FindsEveryLimitAndTagtreesVerdict) {
        4,
        60,
        {4, 9},
+       0},
+      {"a line of 52 tags, 3 of them repeats",
+       "a; b; a; " + numberedTags(0, 48) + "; b; t0\n",
+       Outcome::kOverfullLine,
+       1,
+       1,
+       {1},
        0},
       {"twelve lines of 51 tags",
        repeatedLines(numberedTags(0, 51), 12),
@@ -120,6 +159,9 @@ TEST(Survey, FindsEveryLimitAndTagtreesVerdict) {
       EXPECT_EQ(s.verdict.line, c.verdictLine);
       EXPECT_EQ(s.lines, c.lines);
       EXPECT_EQ(linesOf(s.overfullLines), c.overfull);
+      for (const OverfullLine& overfull : s.overfullLines) {
+        EXPECT_EQ(overfull.repeats, overfull.line == 1 && c.text.starts_with("a; b; a") ? 3u : 0u);
+      }
       if (c.hundredAndFirstLine == 0) {
         EXPECT_LE(s.names.size(), 100u);
       } else {
@@ -144,6 +186,19 @@ TEST(Survey, ExplainsTheHierarchyWithinTheLimits) {
     EXPECT_EQ(s.crowdedParents[0].slot, 0u);
     EXPECT_EQ(s.crowdedParents[0].children, 51u);
     EXPECT_TRUE(s.places.empty());
+  });
+  // Each parent with the first line it shares with its child.
+  forEachWay("x\nn; p\nn\nn; w; l\nn; p\n", [&](const Survey& s) {
+    ASSERT_EQ(s.places.size(), 5u);
+    const auto links = [&](std::uint32_t slot) {
+      std::vector<std::pair<std::uint32_t, std::uint64_t>> found;
+      for (const ParentLink& link : s.places[slot].parents)
+        found.emplace_back(link.slot, link.sharedLine);
+      return found;
+    };
+    EXPECT_EQ(links(2), (std::vector<std::pair<std::uint32_t, std::uint64_t>>{{1, 2}}));
+    EXPECT_EQ(links(3), (std::vector<std::pair<std::uint32_t, std::uint64_t>>{{1, 4}, {4, 4}}));
+    EXPECT_TRUE(links(1).empty());
   });
   forEachWay("ok\nbad; caf\xE9\nbad\n", [&](const Survey& s) {
     EXPECT_EQ(s.verdict.outcome, Outcome::kBadName);

@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "explain/report.h"
 #include "explain/shown_name.h"
 #include "explain/survey.h"
 #include "frame/frame.h"
@@ -408,6 +412,53 @@ std::pair<std::multiset<std::string>, std::string> linesOf(std::string_view text
   return {lines, std::string(text)};
 }
 
+// Checks the JSON and GNU forms of `survey`, of an input on which tagtree exits with
+// `status`, printing `output` with the whole paths `paths`: the JSON document parses and
+// gives tagtree's verdict and paths, and every GNU line has the shape editors read, the
+// verdict first.
+void expectFormsAgree(const explain::Survey& survey, int status, const std::string& output,
+                      const std::multiset<std::string>& paths) {
+  StringSink json;
+  explain::writeJsonReport(survey, "-", json);
+  const nlohmann::json report = nlohmann::json::parse(json.text(), nullptr, false);
+  ASSERT_FALSE(report.is_discarded()) << json.text();
+  EXPECT_EQ(report.at("version"), explain::kJsonReportVersion);
+  const nlohmann::json& verdict = report.at("verdict");
+  EXPECT_EQ(verdict.at("status"), status);
+  if (status == 0) {
+    EXPECT_TRUE(verdict.at("error").is_null());
+  } else {
+    EXPECT_EQ(verdict.at("error").get<std::string>() + "\n",
+              output.substr(output.rfind(kErrorLinePrefix)));
+  }
+  EXPECT_EQ(verdict.at("paths"), paths.size());
+  EXPECT_EQ(report.at("tags").size(), survey.names.size());
+  std::multiset<std::string> stated;
+  for (const nlohmann::json& tag : report.at("tags")) {
+    if (!tag.at("path").is_null()) stated.insert(tag.at("path").get<std::string>());
+  }
+  EXPECT_EQ(stated, status == 0 ? paths : std::multiset<std::string>{});
+
+  StringSink gnu;
+  explain::writeGnuReport(survey, "-", gnu);
+  static const std::regex kShape("<stdin>:(?:([1-9][0-9]*):)? (error|warning|note): [^\n]+");
+  std::size_t start = 0, lines = 0;
+  for (std::size_t end; (end = gnu.text().find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    const std::string line = gnu.text().substr(start, end - start);
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(line, parts, kShape)) << line;
+    if (parts[1].matched) {
+      EXPECT_LE(std::stoull(parts[1]), std::max<std::uint64_t>(survey.lines, 51)) << line;
+    }
+    if (lines++ == 0) {
+      EXPECT_EQ(parts[2], status == 0 ? "note" : "error") << line;
+    }
+  }
+  EXPECT_EQ(start, gnu.text().size()) << "the last line ends with LF";
+  EXPECT_GE(lines, 1u);
+}
+
 // tagtree-explain against tagtree itself: read at several read sizes, the verdict the
 // survey states (the error line, the paths printed whole or cut) is what tagtree prints,
 // and every tag it says is printed stands in tagtree's listing at the path it gives.
@@ -439,6 +490,7 @@ TEST(ExplainAgreement, VerdictAndPathsAreTagtreesOnGeneratedInputs) {
         }
         EXPECT_EQ(verdict.paths, lines.size());
         EXPECT_EQ(verdict.outcome == explain::Outcome::kBadName, !cut.empty());
+        if (readSize == 4096) expectFormsAgree(survey, status, sink.text(), lines);
         if (status != 0) continue;
         std::multiset<std::string> stated;
         for (std::uint32_t slot = 0; slot < survey.places.size(); ++slot) {
