@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -160,6 +163,73 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
       }
       EXPECT_EQ(result.status, c.status);
       EXPECT_EQ(result.err, "");
+    }
+  }
+}
+
+// Returns `text` (ASCII) in UTF-16 of the byte order asked, with its byte-order mark first
+// where asked.
+std::string utf16(const std::string& text, bool bigEndian, bool mark) {
+  std::string bytes = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+  for (const char c : text) bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return bytes;
+}
+
+// Returns the report in JSON on the file `name` in `dir`.
+nlohmann::json jsonReport(const WorkDir& dir, const std::string& name) {
+  const RunResult result = dir.run(explain({"--format=json", "--", name}));
+  EXPECT_EQ(result.err, "");
+  return nlohmann::json::parse(result.out, nullptr, false);
+}
+
+TEST(ExplainFixes, EverySuggestedCommandFixesTheFile) {
+  // Each file has a flaw whose finding suggests a command. Run in the file's directory,
+  // on a name that needs quoting or starts with '-', the command must leave the file as
+  // it should be: without the flaw, and tagtree succeeding on it.
+  const std::string fiftyFive = repeatedLines("news; sport", 49);
+  struct Case {
+    const char* what;
+    std::string name;
+    std::string bytes;
+    std::string kind;   // of the finding whose command is run
+    std::string fixed;  // the file's bytes after it
+  };
+  const Case cases[] = {
+      {"a byte-order mark", "-marked.in", "\xEF\xBB\xBFsea; sky\nsea\n", "byte-order-mark",
+       "sea; sky\nsea\n"},
+      {"Latin-1", "it's latin1.in", "caf\xE9; cr\xE8me\ncaf\xE9\n", "invalid-utf-8",
+       "caf\xC3\xA9; cr\xC3\xA8me\ncaf\xC3\xA9\n"},
+      {"UTF-16LE with a mark", "-le mark.in", utf16("music; rock\nmusic\n", false, true),
+       "nul-bytes", "music; rock\nmusic\n"},
+      {"UTF-16BE with a mark", "be mark.in", utf16("music; rock\nmusic\n", true, true), "nul-bytes",
+       "music; rock\nmusic\n"},
+      {"UTF-16LE", "-le.in", utf16("music; rock\nmusic\n", false, false), "nul-bytes",
+       "music; rock\nmusic\n"},
+      {"UTF-16BE", "b$e.in", utf16("music; rock\nmusic\n", true, false), "nul-bytes",
+       "music; rock\nmusic\n"},
+      {"blank lines", "-blank (55).in", "\n \r\n" + fiftyFive + "; \n ;  ; \r\n\nnews\n",
+       "blank-lines", fiftyFive + "news\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir;
+    dir.write(c.name, c.bytes);
+    const nlohmann::json before = jsonReport(dir, c.name);
+    ASSERT_FALSE(before.is_discarded());
+    std::string command;
+    for (const nlohmann::json& finding : before.at("findings")) {
+      if (finding.at("kind") == c.kind && !finding.at("command").is_null()) {
+        command = finding.at("command");
+      }
+    }
+    ASSERT_NE(command, "") << "no command for " << c.kind;
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && " + command).c_str()), 0) << command;
+    EXPECT_EQ(readFile(dir.path() + "/" + c.name), c.fixed) << command;
+    const nlohmann::json after = jsonReport(dir, c.name);
+    ASSERT_FALSE(after.is_discarded());
+    EXPECT_EQ(after.at("verdict").at("status"), 0);
+    for (const nlohmann::json& finding : after.at("findings")) {
+      EXPECT_NE(finding.at("kind"), c.kind) << command;
     }
   }
 }
