@@ -1,5 +1,6 @@
 // libFuzzer target: runs the whole job in memory on the fuzzer's bytes and aborts when
-// the tool and the literal model disagree on the output or the exit status. Each input
+// the tool and the literal model disagree on the output or the exit status, or when
+// tagtree-explain's survey gives another verdict than the tool's. Each input
 // runs twice: read in the tool's usual large pieces, and read 1 to 48 bytes at a time
 // (the last byte of the input picks how many), so that the fuzzer also steers where the
 // ends of the bytes at hand cut words, separators and line ends.
@@ -15,12 +16,14 @@
 // Each record writes its template count-byte times; inside the template, a 0x02 byte
 // stands for the repetition's index in decimal. So "\x65" "t\x02; " gives 101 distinct
 // tags, and "\x33" "a\n" gives 51 lines.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "explain/survey.h"
 #include "frame/frame.h"
 #include "literal_model.h"
 
@@ -80,6 +83,30 @@ void printEscaped(const char* label, std::string_view bytes) {
   std::abort();
 }
 
+// Aborts unless tagtree-explain's survey of `input`, read `readSize` bytes at a time,
+// gives tagtree's verdict: its status, its error line and the paths it prints whole.
+void compareSurvey(std::string_view input, std::size_t readSize, std::string_view output,
+                   int status) {
+  tagtree::TextSource source(input);
+  const tagtree::explain::Survey survey = tagtree::explain::survey(source, readSize);
+  const tagtree::explain::Verdict& verdict = survey.verdict;
+  const std::size_t error = status == 0 ? output.size() : output.rfind(tagtree::kErrorLinePrefix);
+  const std::string_view listing = output.substr(0, error);
+  const auto paths = static_cast<std::uint64_t>(std::count(listing.begin(), listing.end(), '\n'));
+  const std::string errorLine =
+      status == 0 ? "" : tagtree::kErrorLinePrefix + verdict.message + "\n";
+  if (verdict.status == status && verdict.paths == paths &&
+      output.substr(listing.size()) == errorLine)
+    return;
+  std::fprintf(stderr, "tagtree-explain's verdict is not tagtree's, reading %zu bytes at a time\n",
+               readSize);
+  printEscaped("input", input);
+  printEscaped("tagtree", output);
+  std::fprintf(stderr, "survey: status %d, %llu paths, message \"%s\"\n", verdict.status,
+               static_cast<unsigned long long>(verdict.paths), verdict.message.c_str());
+  std::abort();
+}
+
 void compareWithModel(std::string_view input) {
   const tagtree::reference::ModelResult expected = tagtree::reference::runLiteralModel(input);
   const std::size_t smallReads =
@@ -87,8 +114,10 @@ void compareWithModel(std::string_view input) {
   for (const std::size_t readSize : {tagtree::InputWindow::kDefaultReadSize, smallReads}) {
     tagtree::StringSink sink;
     const int status = tagtree::runOnText(input, sink, readSize);
-    if (sink.text() == expected.output && status == expected.status) continue;
-    reportDisagreement(input, readSize, sink.text(), status, expected);
+    if (sink.text() != expected.output || status != expected.status) {
+      reportDisagreement(input, readSize, sink.text(), status, expected);
+    }
+    compareSurvey(input, readSize, sink.text(), status);
   }
 }
 
