@@ -183,11 +183,9 @@ class Finder {
           if (other != slot)
             others.push_back(tag(other) + " (line " + grouped(firstLine(other)) + ")");
         }
-        addAt(
-            firstLine(slot), Severity::kWarning, "alike-tags",
-            tag(slot) + " is alike to " + joined(others) +
-                " but for letter case, compatible forms or spaces at the ends, which tagtree tells "
-                "apart")
+        addAt(firstLine(slot), Severity::kWarning, "alike-tags",
+              tag(slot) + " differs from " + joined(others) +
+                  " only in letter case, compatible forms or end spaces, which tagtree tells apart")
             .tags = alike;
       }
     }

@@ -3,14 +3,17 @@
 // tagtree-explain must give tagtree's verdict on each example of tagtree's.
 //
 // README.md shows them as tables whose header names the files.in column and each output
-// column ("output of <code>tagtree</code>"); a column of another command's output, such
-// as tree's picture, is left alone. The man pages mark each example's blocks with a roff
-// comment just before the .EX: `.\" example: files.in`, then `.\" example: tagtree` or
-// `.\" example: tagtree-explain` for what that command prints.
+// column ("output of <code>tagtree-explain --format=gnu</code>"); a column of another
+// command's output, such as tree's picture, is left alone. The man pages mark each
+// example's blocks with a roff comment just before the .EX: `.\" example: files.in`, then
+// `.\" example: tagtree` or `.\" example: tagtree-explain --format=gnu`, say, for what
+// that command prints.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,8 +28,21 @@ struct Example {
   std::string where;  // the file and what the example is
   std::string input;
   Program program;
+  std::vector<std::string> arguments;
   std::string output;
 };
+
+// Returns the program and arguments of a command line such as "tagtree-explain
+// --format=gnu", or nothing when it runs neither tool.
+std::optional<std::pair<Program, std::vector<std::string>>> commandOf(const std::string& line) {
+  std::istringstream words(line);
+  std::string program;
+  words >> program;
+  if (program != "tagtree" && program != "tagtree-explain") return std::nullopt;
+  std::vector<std::string> arguments;
+  for (std::string word; words >> word;) arguments.push_back(word);
+  return std::pair{program == "tagtree" ? Program::kTagtree : Program::kExplain, arguments};
+}
 
 // Returns `text` with every `from` replaced by `to`, left to right.
 std::string replaced(std::string text, std::string_view from, std::string_view to) {
@@ -56,14 +72,15 @@ std::vector<Example> readmeExamples() {
     if (headers.empty() || headers[0] != "<code>files.in</code>") continue;
     EXPECT_EQ(blocks.size(), headers.size()) << "a table of README.md with " << headers[0];
     for (std::size_t column = 1; column < headers.size() && column < blocks.size(); ++column) {
-      for (const auto& [shown, program] :
-           {std::pair{"output of <code>tagtree</code>", Program::kTagtree},
-            {"output of <code>tagtree-explain</code>", Program::kExplain}}) {
-        if (headers[column] != shown) continue;
-        const auto line = std::count(readme.begin(), readme.begin() + t->position(), '\n') + 1;
-        examples.push_back({"README.md, the table at line " + std::to_string(line) + ": " + shown,
-                            blocks[0], program, blocks[column]});
-      }
+      const std::string prefix = "output of <code>", suffix = "</code>";
+      const std::string& shown = headers[column];
+      if (!shown.starts_with(prefix) || !shown.ends_with(suffix)) continue;
+      const auto command =
+          commandOf(shown.substr(prefix.size(), shown.size() - prefix.size() - suffix.size()));
+      if (!command) continue;  // another command's output, such as tree's
+      const auto line = std::count(readme.begin(), readme.begin() + t->position(), '\n') + 1;
+      examples.push_back({"README.md, the table at line " + std::to_string(line) + ": " + shown,
+                          blocks[0], command->first, command->second, blocks[column]});
     }
   }
   return examples;
@@ -94,10 +111,12 @@ std::vector<Example> manPageExamples(const std::string& page) {
     at = stop;
     if (kind == "files.in") {
       input = block;
-    } else {
-      EXPECT_TRUE(kind == "tagtree" || kind == "tagtree-explain") << page << ": " << kind;
-      examples.push_back({page + "(1): " + kind, input,
-                          kind == "tagtree" ? Program::kTagtree : Program::kExplain, block});
+      continue;
+    }
+    const auto command = commandOf(kind);
+    EXPECT_TRUE(command) << page << ": " << kind;
+    if (command) {
+      examples.push_back({page + "(1): " + kind, input, command->first, command->second, block});
     }
   }
   return examples;
@@ -119,6 +138,7 @@ TEST(Docs, EveryExamplePrintsWhatItShows) {
       dir.write("files.in", example.input);
       RunOptions options;
       options.program = example.program;
+      options.arguments = example.arguments;
       const RunResult result = dir.run(options);
       EXPECT_EQ(result.out, example.output);
       EXPECT_EQ(result.err, "");
