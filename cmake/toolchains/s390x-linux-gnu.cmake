@@ -8,8 +8,12 @@ set(CMAKE_C_COMPILER ${tagtree_triple}-gcc)
 set(CMAKE_CXX_COMPILER ${tagtree_triple}-g++)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x -L /usr/${tagtree_triple})
 
-# Libraries, headers and packages only for the target, programs only from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${tagtree_triple})
+# Libraries, headers and packages only for the target, programs only from the host. The
+# target's Debian packages (multiarch, as libutf8proc-dev:ARCH) put their libraries in
+# /usr/lib/${tagtree_triple}, found under the root /, and their headers in /usr/include,
+# which the cross compiler searches after its own.
+set(CMAKE_FIND_ROOT_PATH /usr/${tagtree_triple} /)
+set(CMAKE_LIBRARY_ARCHITECTURE ${tagtree_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
