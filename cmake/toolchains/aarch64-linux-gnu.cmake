@@ -6,7 +6,10 @@ set(tagtree_triple aarch64-linux-gnu)
 
 set(CMAKE_C_COMPILER ${tagtree_triple}-gcc)
 set(CMAKE_CXX_COMPILER ${tagtree_triple}-g++)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/${tagtree_triple})
+# The target's own C library goes first: that of its Debian multiarch packages, which
+# ld.so.cache lists once they are in, would not match the cross one's dynamic loader.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/${tagtree_triple}
+    -E LD_LIBRARY_PATH=/usr/${tagtree_triple}/lib:/usr/lib/${tagtree_triple})
 
 # Libraries, headers and packages only for the target, programs only from the host. The
 # target's Debian packages (multiarch, as libutf8proc-dev:ARCH) put their libraries in
