@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -131,28 +129,6 @@ TEST(ShownName, NamesApartShowWhereTheyDiffer) {
   ASSERT_EQ(shownName(longOne, {65, 66}), shortOne);
   EXPECT_EQ(apart({shortOne, longOne}, Quotes::kWhereNeeded),
             (Names{shortOne, longOne + " (81 bytes)"}));
-}
-
-TEST(ShownName, NamesApartAreNeverShownTheSame) {
-  // Long names alike at both ends, made of what may look like a cut or an escape.
-  const char* const pieces[] = {"a", "A", ".", "...", " ", "\"", "\\", "x", "\xC3\xA9", "\xC3"};
-  std::mt19937 random(25);
-  for (int round = 0; round < 2000; ++round) {
-    const auto piece = [&] { return pieces[random() % std::size(pieces)]; };
-    std::string start, end;
-    for (std::size_t n = random() % 60; n > 0; --n) start += piece();
-    for (std::size_t n = random() % 40; n > 0; --n) end += piece();
-    std::set<std::string> names;
-    for (std::size_t n = 2 + random() % 4; n > 0; --n) {
-      std::string middle;
-      for (std::size_t m = random() % 30; m > 0; --m) middle += piece();
-      names.insert(start + middle + end);
-    }
-    const std::vector<std::string_view> views(names.begin(), names.end());
-    const Quotes quotes = round % 2 ? Quotes::kAlways : Quotes::kWhereNeeded;
-    const std::vector<std::string> shown = shownNamesApart(views, quotes);
-    EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()).size(), names.size());
-  }
 }
 
 TEST(ShownName, PathsQuoteWholeWhereANameHasAnEndSpace) {
