@@ -6,10 +6,17 @@ set(tagtree_triple aarch64-linux-gnu)
 
 set(CMAKE_C_COMPILER ${tagtree_triple}-gcc)
 set(CMAKE_CXX_COMPILER ${tagtree_triple}-g++)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/${tagtree_triple})
+# The target's own C library goes first: that of its Debian multiarch packages, which
+# ld.so.cache lists once they are in, would not match the cross one's dynamic loader.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/${tagtree_triple}
+    -E LD_LIBRARY_PATH=/usr/${tagtree_triple}/lib:/usr/lib/${tagtree_triple})
 
-# Libraries, headers and packages only for the target, programs only from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${tagtree_triple})
+# Libraries, headers and packages only for the target, programs only from the host. The
+# target's Debian packages (multiarch, as libutf8proc-dev:ARCH) put their libraries in
+# /usr/lib/${tagtree_triple}, found under the root /, and their headers in /usr/include,
+# which the cross compiler searches after its own.
+set(CMAKE_FIND_ROOT_PATH /usr/${tagtree_triple} /)
+set(CMAKE_LIBRARY_ARCHITECTURE ${tagtree_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

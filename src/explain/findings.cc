@@ -33,6 +33,9 @@ std::string joined(const std::vector<std::string>& items) {
   return text;
 }
 
+// The other tags alike that a finding of one names.
+constexpr std::size_t kNamedAlike = 10;
+
 class Finder {
  public:
   Finder(const Survey& survey, std::string_view fileName) : survey_(survey), file_(fileName) {}
@@ -177,14 +180,27 @@ class Finder {
       mark.command = removeByteOrderMarkCommand(file_);
     }
     for (const std::vector<std::uint32_t>& alike : survey_.alikeNames) {
-      for (const std::uint32_t slot : alike) {
+      // Names alike may be long and alike at both ends: the first of a group are shown with
+      // where they differ. Each finding names at most kNamedAlike of the others, so that a
+      // group of thousands, every spelling of one name in upper and lower case, costs
+      // output in proportion to its size.
+      std::vector<std::string_view> names;
+      for (std::size_t i = 0; i < alike.size() && i <= kNamedAlike; ++i)
+        names.push_back(survey_.names.name(alike[i]));
+      const std::vector<std::string> shown = shownNamesApart(names, Quotes::kAlways);
+      const auto shownAt = [&](std::size_t i) {
+        return i < shown.size() ? shown[i] : tag(alike[i]);
+      };
+      for (std::size_t i = 0; i < alike.size(); ++i) {
         std::vector<std::string> others;
-        for (const std::uint32_t other : alike) {
-          if (other != slot)
-            others.push_back(tag(other) + " (line " + grouped(firstLine(other)) + ")");
+        for (std::size_t k = 0; k < alike.size() && others.size() < kNamedAlike; ++k) {
+          if (k != i) others.push_back(shownAt(k) + " (line " + grouped(firstLine(alike[k])) + ")");
         }
-        addAt(firstLine(slot), Severity::kWarning, "alike-tags",
-              tag(slot) + " differs from " + joined(others) +
+        if (alike.size() - 1 > others.size()) {
+          others.push_back(grouped(alike.size() - 1 - others.size()) + " more");
+        }
+        addAt(firstLine(alike[i]), Severity::kWarning, "alike-tags",
+              shownAt(i) + " differs from " + joined(others) +
                   " only in letter case, compatible forms or end spaces, which tagtree tells apart")
             .tags = alike;
       }
@@ -232,7 +248,7 @@ std::vector<Finding> findingsOf(const Survey& survey, std::string_view fileName)
   return Finder(survey, fileName).find();
 }
 
-std::string quotedTag(std::string_view name) { return "\"" + shownName(name) + "\""; }
+std::string quotedTag(std::string_view name) { return quotedName(name); }
 
 std::string shellFileWord(std::string_view fileName) {
   if (fileName == "-") return "FILE";

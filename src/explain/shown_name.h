@@ -4,21 +4,50 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tagtree::explain {
 
 // Names of more than this many bytes are shown cut in the middle.
 inline constexpr std::size_t kLongestShownName = 80;
 
-// Returns `name` as a person can read it: bytes that are not valid UTF-8, control
-// characters and invisible ones (such as a byte-order mark or a no-break space) as \xHH,
-// one per byte; in
-// double quotes when it starts or ends with a space; and, when longer than
-// kLongestShownName bytes, as its first 40 and last 20 or so bytes around "...", with its
-// size: "nnnn...0001 (32,768 bytes)".
+// Where a shown name is put in double quotes.
+enum class Quotes {
+  kWhereNeeded,  // where it starts or ends with a space or a double quote
+  kAlways,       // always, as in lists and prose, where it may hold ", " or " and "
+};
+
+// The bytes of a name from `from` up to, not including, `to`.
+struct ByteRange {
+  std::size_t from = 0;
+  std::size_t to = 0;
+};
+
+// Returns `name` as a person can read it, and read back: bytes that are not valid UTF-8,
+// control characters and invisible ones (such as a byte-order mark or a no-break space)
+// as \xHH, one per byte, and a backslash as \\; in double quotes when it starts or ends
+// with a space or a double quote, with each double quote in it as \"; and, when longer
+// than kLongestShownName bytes, as its first 40 and last 20 or so bytes around "...",
+// with its size: "nnnn...0001 (32,768 bytes)".
 std::string shownName(std::string_view name);
+
+// Returns `name` as shownName shows it, but always in double quotes.
+std::string quotedName(std::string_view name);
+
+// Returns `name` as shownName shows it, quoted as `quotes` says, with the bytes in
+// `visible` and a few on either side of them shown too where the name is cut: between
+// "..." where they fall in the part cut out.
+std::string shownName(std::string_view name, ByteRange visible,
+                      Quotes quotes = Quotes::kWhereNeeded);
+
+// Returns each of `names`, the few a report lists at once, as shownName shows it, quoted
+// as `quotes` says, each long name cut so that the bytes where it first differs from each
+// other name stay visible: no two different names are shown the same.
+std::vector<std::string> shownNamesApart(std::span<const std::string_view> names,
+                                         Quotes quotes = Quotes::kWhereNeeded);
 
 // Returns the path "/parent" or "/parent/child" as a person can read it: each name as
 // shownName shows it, but the whole path in quotes where a name starts or ends with a

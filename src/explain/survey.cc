@@ -8,13 +8,12 @@
 #include <cstdint>
 
 #include "base/failure.h"
+#include "explain/alike_names.h"
 #include "model/tag_group.h"
 #include "pipeline/grouping.h"
 #include "pipeline/inference.h"
 #include "pipeline/line_walk.h"
 #include "pipeline/listing.h"
-#include "pipeline/name_index.h"
-#include "pipeline/name_store.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/utf8.h"
 #include "pipeline/word_scanner.h"
@@ -35,21 +34,6 @@ class ListingCounter : public OutputSink {
  private:
   std::uint64_t lines_ = 0;
 };
-
-// Returns `name` with its end spaces dropped and its ASCII letters in lower case, into
-// `buffer` where that changes it.
-std::string_view plainForm(std::string_view name, std::string& buffer) {
-  const std::size_t first = name.find_first_not_of(' ');
-  if (first == std::string_view::npos) return name;  // spaces only: alike to nothing else
-  name = name.substr(first, name.find_last_not_of(' ') + 1 - first);
-  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
-  if (std::none_of(name.begin(), name.end(), upper)) return name;
-  buffer.assign(name);
-  for (char& c : buffer) {
-    if (upper(c)) c = static_cast<char>(c - 'A' + 'a');
-  }
-  return buffer;
-}
 
 // The visitor of the walk: counts beside tagtree's grouping, which it feeds until that
 // fails.
@@ -219,35 +203,12 @@ class SurveyWalk {
     if (survey_.badName) places.clear();  // tagtree fails: no tag's place is its own
   }
 
-  // Groups the names that are alike but for spaces at their ends or ASCII letter case:
-  // the names of one plain form, found in an index of those forms.
+  // Groups the names that are alike but for letter case, compatible forms or end spaces.
   void findAlikeNames() {
-    NameStore plainStore;
-    NameIndex plainIndex;
-    std::vector<std::uint32_t> plainOf;  // by name's slot: its plain form's slot
-    std::vector<std::uint32_t> names;    // by plain form's slot: how many names have it
-    std::string buffer;
-    for (std::uint32_t slot = 0; slot < names_.size(); ++slot) {
-      std::string_view plain = plainForm(names_.name(slot), buffer);
-      std::uint32_t plainSlot = plainIndex.find(plain);
-      if (plainSlot == NameIndex::kNotFound) {
-        if (plain.data() == buffer.data()) plain = plainStore.keep(plain);
-        plainSlot = plainIndex.insert(plain);
-        names.push_back(0);
-      }
-      plainOf.push_back(plainSlot);
-      ++names[plainSlot];
-    }
-    std::vector<std::size_t> groupOf(names.size(), SIZE_MAX);  // by plain form's slot
-    for (std::uint32_t slot = 0; slot < plainOf.size(); ++slot) {
-      const std::uint32_t plainSlot = plainOf[slot];
-      if (names[plainSlot] < 2) continue;
-      if (groupOf[plainSlot] == SIZE_MAX) {
-        groupOf[plainSlot] = survey_.alikeNames.size();
-        survey_.alikeNames.emplace_back();
-      }
-      survey_.alikeNames[groupOf[plainSlot]].push_back(slot);
-    }
+    std::vector<std::string_view> names;
+    names.reserve(names_.size());
+    for (std::uint32_t slot = 0; slot < names_.size(); ++slot) names.push_back(names_.name(slot));
+    survey_.alikeNames = explain::findAlikeNames(names);
   }
 
   // What a single change would leave of the limits the file breaks.

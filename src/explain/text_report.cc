@@ -356,8 +356,18 @@ class TextWriter {
       line(
           "  Tags alike but for letter case, compatible forms or spaces at their ends, which "
           "tagtree tells apart:");
-      for (std::size_t group = 0; group < survey_.alikeNames.size() && group < kListed; ++group)
-        line("    " + tagsText(survey_.alikeNames[group]));
+      for (std::size_t group = 0; group < survey_.alikeNames.size() && group < kListed; ++group) {
+        // Names alike may be long and alike at both ends: each is shown with where it differs.
+        const std::vector<std::uint32_t>& alike = survey_.alikeNames[group];
+        std::vector<std::string_view> names;
+        for (std::size_t i = 0; i < alike.size() && i < kListed; ++i)
+          names.push_back(survey_.names.name(alike[i]));
+        const std::vector<std::string> shown = shownNamesApart(names, Quotes::kAlways);
+        std::vector<std::string> items;
+        for (std::size_t i = 0; i < shown.size(); ++i)
+          items.push_back(shown[i] + " (line " + grouped(firstLine(alike[i])) + ")");
+        line("    " + listed(items, alike.size()));
+      }
       if (survey_.alikeNames.size() > kListed) {
         cut_ = true;
         line("    and " +

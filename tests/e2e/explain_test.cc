@@ -182,6 +182,13 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
        {"\n    Error: 4invalid UTF-8 sequence\n",
         "the path of \"caf\\xE9\" (line 2) up to its first byte that is not UTF-8",
         "not valid UTF-8, which tagtree cannot print: \"caf\\xE9\" (line 2)"}},
+      {"tags alike beyond ASCII, and long ones shown where they differ",
+       "\xC3\x89t\xC3\xA9; \xC3\xA9t\xC3\xA9\ntravel\xC2\xA0\ntravel\n" + std::string(60, 'u') +
+           "/Item/" + std::string(60, 'v') + "\n" + std::string(60, 'u') + "/item/" +
+           std::string(60, 'v') + "\n",
+       0,
+       {"\n    \"\xC3\x89t\xC3\xA9\" (line 1) and \"\xC3\xA9t\xC3\xA9\" (line 1)\n",
+        "\n    \"travel\\xC2\\xA0\" (line 2) and \"travel\" (line 3)\n", "/Item/", "/item/"}},
       {"many groups of alike tags: ten named",
        alikeGroups,
        0,
