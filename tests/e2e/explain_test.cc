@@ -171,7 +171,16 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
        numberedTags(0, 50) + "\n" + numberedTags(50, 50) + "\nt100; x\n",
        1,
        {"\n    Error: ArrayBoundsError corvane(41)\n",
-        "the 101st, \"t100\", first appears on line 3"}},
+        "the 101st, \"t100\", first appears on line 3",
+        "102 occur once: \"t0\" (line 1), \"t1\" (line 1), ",
+        "\"t9\" (line 1) and 92 more; without them, 0 distinct tags, within the limit."}},
+      {"51 lines, one blank",
+       repeatedLines("a", 49) + " ; \na\n",
+       1,
+       {"51 lines, more than 50: line 51 is one too many.\n    1 is blank, line 50; without them, "
+        "50 "
+        "lines, within the limit. This deletes them:\n      sed -i -E '/^ ?(;  ?)*\\r?$/d' "
+        "files.in\n"}},
       {"a byte-order mark",
        "\xEF\xBB\xBFsea; sky\nsea\n",
        0,
