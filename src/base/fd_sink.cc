@@ -34,6 +34,7 @@ int writeFully(int fd, const char* data, std::size_t size, WriteCall write) {
 }
 
 void FdSink::write(std::string_view bytes) {
+  if (bytes.empty()) return;  // its data() may be null, which memcpy must not get
   if (bytes.size() > kBufferSize - used_) {
     flush();
     if (bytes.size() >= kBufferSize) {  // too large to be worth copying

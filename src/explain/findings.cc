@@ -13,26 +13,6 @@
 namespace tagtree::explain {
 namespace {
 
-// "1 time", "2 times".
-std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
-  return grouped(n) + " " + std::string(n == 1 ? one : many);
-}
-
-// "within the limit" or "still over the limit", for `n` against `limit`.
-std::string against(std::uint64_t n, std::uint64_t limit) {
-  return n <= limit ? "within the limit" : "still over the limit of " + grouped(limit);
-}
-
-// Joins `items` as a person would: "a", "a and b", "a, b and c".
-std::string joined(const std::vector<std::string>& items) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
-    text += items[i];
-  }
-  return text;
-}
-
 // The other tags alike that a finding of one names.
 constexpr std::size_t kNamedAlike = 10;
 
@@ -231,6 +211,23 @@ class Finder {
 };
 
 }  // namespace
+
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  return grouped(n) + " " + std::string(n == 1 ? one : many);
+}
+
+std::string against(std::uint64_t n, std::uint64_t limit) {
+  return n <= limit ? "within the limit" : "still over the limit of " + grouped(limit);
+}
+
+std::string joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+    text += items[i];
+  }
+  return text;
+}
 
 std::string_view severityName(Severity severity) {
   switch (severity) {

@@ -35,6 +35,16 @@ struct Finding {
 // and their fixes, then the warnings, the cause of others before them.
 std::vector<Finding> findingsOf(const Survey& survey, std::string_view fileName);
 
+// Returns `n` and the noun for it: "1 time", "2 times", "1,024 times".
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many);
+
+// Returns `items` joined as a person would: "a", "a and b", "a, b and c".
+std::string joined(const std::vector<std::string>& items);
+
+// Returns "within the limit" where `n` is at most `limit`, else "still over the limit of
+// LIMIT".
+std::string against(std::uint64_t n, std::uint64_t limit);
+
 // Returns `name` as the findings name a tag: quoted, every byte readable, reading back
 // to one name.
 std::string quotedTag(std::string_view name);

@@ -17,21 +17,6 @@ namespace {
 // Lists show this many entries, then say how many more there are.
 constexpr std::size_t kListed = 10;
 
-// "1 time", "2 times".
-std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
-  return grouped(n) + " " + std::string(n == 1 ? one : many);
-}
-
-// Joins `items` as a person would: "a", "a and b", "a, b and c".
-std::string joined(const std::vector<std::string>& items) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
-    text += items[i];
-  }
-  return text;
-}
-
 class TextWriter {
  public:
   TextWriter(const Survey& survey, std::string_view fileName, OutputSink& out)
@@ -154,11 +139,6 @@ class TextWriter {
     size(counted(survey_.mostTags, "tag", "tags") + " at most in one line" +
              (survey_.mostTags == 0 ? "" : ", line " + grouped(survey_.mostTagsLine)),
          survey_.mostTags, TagGroup::kCapacity);
-  }
-
-  // "within the limit" or "still over the limit of N".
-  static std::string against(std::uint64_t n, std::uint64_t limit) {
-    return n <= limit ? "within the limit" : "still over the limit of " + grouped(limit);
   }
 
   void writeBreaks() {

@@ -173,7 +173,16 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
        {"\n    Error: ArrayBoundsError corvane(41)\n",
         "the 101st, \"t100\", first appears on line 3",
         "102 occur once: \"t0\" (line 1), \"t1\" (line 1), ",
-        "\"t9\" (line 1) and 92 more; without them, 0 distinct tags, within the limit."}},
+        "\"t9\" (line 1) and 92 more; without them, 0 distinct tags, within the limit."},
+       {"byte-order mark"}},
+      {"a byte-order mark that makes a 101st tag, and three tags alike",
+       "\xEF\xBB\xBFt0\n" + numberedTags(0, 50) + "\n" + numberedTags(50, 47) +
+           "; Travel; travel; TRAVEL\n",
+       1,
+       {"\n    Without the byte-order mark (see Warnings): 100 distinct tags, within the limit.\n",
+        "\n    With each group of alike tags (see Warnings) made one: 99 distinct tags, within the "
+        "limit.\n",
+        "\n    \"Travel\" (line 3), \"travel\" (line 3) and \"TRAVEL\" (line 3)\n"}},
       {"51 lines, one blank",
        repeatedLines("a", 49) + " ; \na\n",
        1,
