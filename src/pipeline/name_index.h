@@ -9,11 +9,12 @@
 //
 // The hashes are fixed, so names can be made to share them, but the work a word costs is
 // bounded whatever the names: a name is looked for in at most kWindow entries from where
-// its search starts (twice, for a shared key), and a name that finds all of them taken
-// is kept in an ordered overflow instead, found there by at most about log2(names)
-// comparisons: of integers, or of bytes between names that share their full hash.
-// Entries are never removed, so a window with a free entry stays so until the table
-// grows: a name whose window has a free entry is not in the overflow.
+// its search starts, and in as many from its full hash where those are all taken or its
+// key is shared; a name that finds all of them taken is kept in an ordered overflow
+// instead, found there by about log2(names) comparisons: of integers, or of bytes
+// between names that share their full hash. Entries are never removed, so a window with
+// a free entry stays so until the table grows: a name whose window has a free entry is
+// not in the overflow.
 #ifndef TAGTREE_PIPELINE_NAME_INDEX_H_
 #define TAGTREE_PIPELINE_NAME_INDEX_H_
 
