@@ -8,8 +8,8 @@ input, whether tagtree succeeds on it or fails (the run stops if that is not wha
 input is made for), its size, the median wall time of each program, the median of the
 pairwise ratios tagtree/wc with the smallest and largest of them, and tagtree's peak
 resident set size next to its allowance: 16 MiB plus the bytes of the distinct tag names
-plus the longest word. The input marked "explains" is run with tagtree-explain, from
-beside tagtree, in its place: tagtree stops at that input's 51st line, while
+plus the longest word. The inputs marked "explains" are run with tagtree-explain, from
+beside tagtree, in its place: tagtree stops at their 51st line, while
 tagtree-explain reads it whole, and its allowance is not tagtree's.
 
 Usage: bench/run.py [--binary [LABEL=]PATH]... [--runs N] [--only NAME,...]
@@ -177,6 +177,22 @@ def write_explain(f, scale):
     return sum(len(name) for name in names), 8
 
 
+def write_crowded(f, scale):
+    """A bookmarks export of 50,000 product URLs of one shop, about 5 MB, each with two
+    topic tags from a set of 12: the URLs differ only in a fixed-width id in their middle,
+    so that they are alike in their first and last 32 bytes and their length, and share
+    one key in the name index. tagtree-explain reads it all."""
+    rng = random.Random(23)
+    topics = [b"garden", b"kitchen", b"tools", b"outdoor", b"lighting", b"storage",
+              b"textiles", b"office", b"kids", b"pets", b"bath", b"gifts"]
+    ids = rng.sample(range(10_000_000), 50_000 * scale)
+    urls = [f"https://shop.example/products/item-{k:07d}?ref=bookmarks-export-2026"
+            f"&utm_medium=bookmarks".encode() for k in ids]
+    lines = [b"; ".join([url] + rng.sample(topics, 2)) + b"\n" for url in urls]
+    f.write(b"".join(lines))
+    return sum(len(url) for url in urls) + sum(len(topic) for topic in topics), len(urls[0])
+
+
 # (name, generator, scale, outcome); the doubled inputs show how time and memory grow.
 # A line of more than 50 tags fails whatever follows: those inputs need only stay linear.
 INPUTS = [
@@ -195,6 +211,7 @@ INPUTS = [
     ("random words", write_random_words, 1, "fails"),
     ("random words x2", write_random_words, 2, "fails"),
     ("explain", write_explain, 1, "explains"),
+    ("crowded", write_crowded, 1, "explains"),
 ]
 
 

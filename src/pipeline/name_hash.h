@@ -1,7 +1,9 @@
 // Hashes of names, for the name index. A multiply-rotate hash over 8-byte chunks in four
 // lanes (chunk i into lane i % 4), so that a long name's multiplies overlap instead of
 // waiting on one another; finished with the length. The index keys its table by a key
-// that reads at most 64 bytes of a name: its two ends, where it is longer.
+// that reads at most 64 bytes of a name: its two ends, where it is longer. A short name's
+// bytes, held in one word, are spread by a mix of their own. None of these is secret:
+// names can be made to share any of them, and the index bounds its work without them.
 #ifndef TAGTREE_PIPELINE_NAME_HASH_H_
 #define TAGTREE_PIPELINE_NAME_HASH_H_
 
@@ -88,6 +90,28 @@ inline std::uint64_t nameKey(std::string_view name, const char* readable) {
   hasher.mix4(name.data() + name.size() - 32);
   return hasher.finish(0, name.size());
 }
+
+// The hashes the name index keys by, as one policy: BasicNameIndex takes another in
+// tests, one that gives every name the same values, to show its work stays bounded.
+struct NameHashing {
+  // Returns where the search for a short name starts: `word` holds its `size` bytes, the
+  // rest zero.
+  static std::uint64_t shortHash(std::uint64_t word, std::size_t size) {
+    // Each step is a bijection, and each shift brings high bits down, so that every byte
+    // reaches the low bits that pick the position: names alike but for their last byte,
+    // as "tag12340" to "tag12349", must not crowd one place.
+    std::uint64_t x = word ^ (size * 0x9E3779B97F4A7C15ULL);
+    x = (x ^ (x >> 33)) * 0xFF51AFD7ED558CCDULL;
+    x = (x ^ (x >> 33)) * 0xC4CEB9FE1A85EC53ULL;
+    return x ^ (x >> 33);
+  }
+  // Returns nameKey(name, readable).
+  static std::uint64_t key(std::string_view name, const char* readable) {
+    return nameKey(name, readable);
+  }
+  // Returns nameHash(name).
+  static std::uint64_t fullHash(std::string_view name) { return nameHash(name); }
+};
 
 }  // namespace tagtree
 
