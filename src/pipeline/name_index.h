@@ -55,6 +55,9 @@ class BasicNameIndex {
   // Returns the number of names recorded.
   std::uint32_t size() const { return static_cast<std::uint32_t>(names_.size()); }
 
+  // Returns the name recorded in `slot` (< size()): the bytes insert was given.
+  std::string_view name(std::uint32_t slot) const { return names_[slot].bytes; }
+
  private:
   static constexpr std::size_t kShortName = 8;  // names of up to this many bytes are short
   // Entry::shape of a long name placed by its key, which no other long name has; of one

@@ -81,6 +81,7 @@ TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
     if ((slot & (slot + 1)) == 0 || slot + 1 == names.size()) {  // 0, 1, 3, 7, ... and the last
       for (std::uint32_t known = 0; known <= slot; ++known) {
         ASSERT_EQ(index.find(names[known]), known) << known << " of " << slot + 1;
+        ASSERT_EQ(index.name(known), names[known]) << known << " of " << slot + 1;
       }
     }
   }

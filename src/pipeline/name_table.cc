@@ -3,15 +3,6 @@
 
 namespace tagtree {
 
-std::uint32_t NameTable::add(std::string_view word) {
-  const std::string_view name = store_.keep(word);
-  names_.push_back(name);
-  try {
-    return index_.insert(name);
-  } catch (...) {
-    names_.pop_back();  // a name is in both or in neither
-    throw;
-  }
-}
+std::uint32_t NameTable::add(std::string_view word) { return index_.insert(store_.keep(word)); }
 
 }  // namespace tagtree

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "pipeline/name_index.h"
 #include "pipeline/name_store.h"
@@ -31,15 +30,14 @@ class NameTable {
 
   // Returns the name in `slot` (< size()). Its bytes stay in place as long as the table,
   // even when the table is moved.
-  std::string_view name(std::uint32_t slot) const { return names_[slot]; }
+  std::string_view name(std::uint32_t slot) const { return index_.name(slot); }
 
   // Returns the number of names.
-  std::uint32_t size() const { return static_cast<std::uint32_t>(names_.size()); }
+  std::uint32_t size() const { return index_.size(); }
 
  private:
   NameStore store_;
-  NameIndex index_;
-  std::vector<std::string_view> names_;  // by slot, into store_
+  NameIndex index_;  // of the copies in store_
 };
 
 }  // namespace tagtree
