@@ -94,6 +94,7 @@ class SurveyWalk {
   void finish() {
     for (std::size_t slot = 0; slot < tallies_.size(); ++slot)
       survey_.facts[slot].count = tallies_[slot].count;
+    tallies_ = {};  // their memory serves the work below
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
     const bool succeeded = runGuarded(
