@@ -22,7 +22,8 @@ void writeGnuReport(const Survey& survey, std::string_view fileName, OutputSink&
     }
     finding.lines.forEach([&](std::uint64_t line) {
       out.write(file);
-      out.write(":" + std::to_string(line));
+      out.write(":");
+      out.write(std::to_string(line));
       out.write(rest);
     });
   }

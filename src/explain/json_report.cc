@@ -128,8 +128,9 @@ void placeOf(const Survey& survey, std::uint32_t slot, Json& json) {
   const auto name = [&](std::uint32_t s) { return utf8Text(survey.names.name(s)); };
   if (place.printed) {
     json["place"] = place.printedUnder ? "child" : "top-level";
-    json["path"] =
-        place.printedUnder ? "/" + name(*place.printedUnder) + "/" + name(slot) : "/" + name(slot);
+    std::string path = "/";
+    if (place.printedUnder) path.append(name(*place.printedUnder)).append("/");
+    json["path"] = path.append(name(slot));
   } else {
     json["place"] = place.parents.size() == 1 ? "parent-is-a-child" : "several-parents";
     json["path"] = nullptr;
