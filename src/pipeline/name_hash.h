@@ -20,6 +20,11 @@ namespace tagtree {
 // so names alike at both ends still differ.
 class NameHasher {
  public:
+  // Starts a hash; another `seed` gives a hash of its own, whose collisions are not
+  // those of the others.
+  explicit NameHasher(std::uint64_t seed = 0) {
+    for (std::uint64_t& lane : lanes_) lane ^= seed;
+  }
   // Mixes the next four chunks, the 32 bytes at `p`; the chunks mixed so far must be a
   // multiple of four.
   void mix4(const char* p) {
@@ -62,8 +67,8 @@ class NameHasher {
 
 // Returns the hash of `name`, which depends on every byte. Bytes up to `readable` (at or
 // after the end of the name) may be read, which spares a short name a byte-wise copy.
-inline std::uint64_t nameHash(std::string_view name, const char* readable) {
-  NameHasher hasher;
+inline std::uint64_t nameHash(std::string_view name, const char* readable, std::uint64_t seed = 0) {
+  NameHasher hasher(seed);
   const char* p = name.data();
   const char* const end = p + name.size();
   for (; end - p >= 32; p += 32) hasher.mix4(p);
@@ -111,6 +116,15 @@ struct NameHashing {
   }
   // Returns nameHash(name).
   static std::uint64_t fullHash(std::string_view name) { return nameHash(name); }
+  // Returns where the search starts for a long name that shares its key with another and
+  // has the full hash `hash`: there, for a name keyed by all its bytes, whose key is its
+  // full hash, a hash of its own, so that names made to share their key do not also share
+  // this place.
+  static std::uint64_t hashedStart(std::string_view name, std::uint64_t hash) {
+    return name.size() <= kFullyKeyedLength ? nameHash(name, name.data() + name.size(), kAsideSeed)
+                                            : hash;
+  }
+  static constexpr std::uint64_t kAsideSeed = 0x5851F42D4C957F2DULL;
 };
 
 }  // namespace tagtree

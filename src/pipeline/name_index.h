@@ -33,7 +33,7 @@
 namespace tagtree {
 
 // `Hashing` gives the hashes, as NameHashing does: shortHash(word, size), key(name,
-// readable) and fullHash(name).
+// readable), fullHash(name) and hashedStart(name, hash).
 template <typename Hashing>
 class BasicNameIndex {
  public:
@@ -194,7 +194,7 @@ std::uint32_t BasicNameIndex<Hashing>::findAmongShared(std::string_view name,
   const Name& keyed = names_[shared.slot];
   if (keyed.hash == hash && keyed.bytes == name) return shared.slot;
   const std::size_t mask = table_.entries.size() - 1;
-  const std::size_t first = hash;
+  const std::size_t first = Hashing::hashedStart(name, hash);
   for (std::size_t i = first; i != first + kWindow; ++i) {
     const Entry& entry = table_.entries[i & mask];
     if (entry.slot == kNotFound) return kNotFound;
@@ -287,7 +287,10 @@ void BasicNameIndex<Hashing>::placeLong(Table& table, std::uint32_t slot) const 
     }
     if (entry.word == key && (entry.shape == kLong || entry.shape == kLongShared)) {
       entry.shape = kLongShared;
-      if (place(table.entries, {name.hash, slot, kLongHashed}, name.hash)) return;
+      if (place(table.entries, {name.hash, slot, kLongHashed},
+                Hashing::hashedStart(name.bytes, name.hash))) {
+        return;
+      }
       break;
     }
   }

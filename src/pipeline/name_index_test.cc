@@ -33,6 +33,7 @@ struct ConstantHashing {
   static std::uint64_t shortHash(std::uint64_t, std::size_t) { return 42; }
   static std::uint64_t key(std::string_view, const char*) { return 42; }
   static std::uint64_t fullHash(std::string_view) { return 42; }
+  static std::uint64_t hashedStart(std::string_view, std::uint64_t) { return 42; }
 };
 struct OneKeyHashing : NameHashing {
   static std::uint64_t key(std::string_view, const char*) { return 7; }
@@ -45,6 +46,7 @@ struct FourValuedHashing {
     return nameKey(name, readable) & 3;
   }
   static std::uint64_t fullHash(std::string_view name) { return nameHash(name) & 3; }
+  static std::uint64_t hashedStart(std::string_view, std::uint64_t hash) { return hash; }
 };
 
 template <typename Index>

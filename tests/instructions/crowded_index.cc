@@ -23,6 +23,7 @@ struct ConstantHashing {
   static std::uint64_t shortHash(std::uint64_t, std::size_t) { return 42; }
   static std::uint64_t key(std::string_view, const char*) { return 42; }
   static std::uint64_t fullHash(std::string_view) { return 42; }
+  static std::uint64_t hashedStart(std::string_view, std::uint64_t) { return 42; }
 };
 
 }  // namespace
