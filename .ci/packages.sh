@@ -7,8 +7,10 @@ ensure_packages() {
     options+=("$1")
     shift
   fi
+  # A package installed for several architectures (libutf8proc-dev and, for the cross
+  # builds, libutf8proc-dev:arm64) has a status line for each.
   for package in "$@"; do
-    [[ $(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) == 'install ok installed' ]] ||
+    dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -qx 'install ok installed' ||
       missing+=("$package")
   done
   ((${#missing[@]})) || return 0
