@@ -434,9 +434,12 @@ void expectFormsAgree(const explain::Survey& survey, int status, const std::stri
   EXPECT_EQ(verdict.at("paths"), paths.size());
   EXPECT_EQ(report.at("tags").size(), survey.names.size());
   std::multiset<std::string> stated;
+  std::set<std::pair<std::string, bool>> names;  // each name distinct, UTF-8 or not
   for (const nlohmann::json& tag : report.at("tags")) {
     if (!tag.at("path").is_null()) stated.insert(tag.at("path").get<std::string>());
+    names.emplace(tag.at("name").get<std::string>(), tag.at("utf8").get<bool>());
   }
+  EXPECT_EQ(names.size(), survey.names.size());
   EXPECT_EQ(stated, status == 0 ? paths : std::multiset<std::string>{});
 
   StringSink gnu;
