@@ -165,37 +165,61 @@ std::optional<std::string_view> keyOf(std::string_view name, std::string& buffer
 
 }  // namespace
 
-std::vector<std::vector<std::uint32_t>> findAlikeNames(std::span<const std::string_view> names) {
+std::vector<std::vector<std::uint32_t>> findAlikeNames(const NameTable& names) {
+  // Most names are their own key, and most keys that are not are names of the table too:
+  // the lower-case, trimmed spelling of a tag is usually a tag itself. So a group is named
+  // by the slot of its key in the table where that name is its own key, and only other
+  // keys go into an index of their own, by number past the table's slots.
+  const std::uint32_t count = names.size();
+  std::vector<bool> ownKey(count, false);  // by slot: the name is its own key
+  struct Keyed {
+    std::uint32_t slot;
+    std::string_view key;
+  };
+  std::vector<Keyed> others;  // names with another key, and that key
   NameStore keyStore;
-  NameIndex keyIndex;
-  std::vector<std::uint32_t> keyOfName;   // by name's slot: its key's slot, or kNotFound
-  std::vector<std::uint32_t> namesOfKey;  // by key's slot: how many names have it
-  keyOfName.reserve(names.size());
   std::string buffer;
   std::string scratch;
-  for (const std::string_view name : names) {
+  for (std::uint32_t slot = 0; slot < count; ++slot) {
+    const std::string_view name = names.name(slot);
     const std::optional<std::string_view> key = keyOf(name, buffer, scratch);
-    std::uint32_t keySlot = NameIndex::kNotFound;
-    if (key) {
-      keySlot = keyIndex.find(*key);
-      if (keySlot == NameIndex::kNotFound) {
-        keySlot = keyIndex.insert(key->data() == buffer.data() ? keyStore.keep(*key) : *key);
-        namesOfKey.push_back(0);
-      }
-      ++namesOfKey[keySlot];
+    if (!key) continue;  // alike to none
+    if (*key == name) {
+      ownKey[slot] = true;
+    } else {
+      others.push_back({slot, key->data() == buffer.data() ? keyStore.keep(*key) : *key});
     }
-    keyOfName.push_back(keySlot);
+  }
+  constexpr std::uint32_t kNone = UINT32_MAX;
+  std::vector<std::uint32_t> groupOf(count, kNone);  // by slot: the number of its key
+  for (std::uint32_t slot = 0; slot < count; ++slot) {
+    if (ownKey[slot]) groupOf[slot] = slot;
+  }
+  NameIndex otherKeys;  // keys that are not a name that is its own key
+  for (const Keyed& keyed : others) {
+    const std::uint32_t named = names.find(keyed.key);
+    if (named != NameTable::kNotFound && ownKey[named]) {
+      groupOf[keyed.slot] = named;
+      continue;
+    }
+    std::uint32_t other = otherKeys.find(keyed.key);
+    if (other == NameIndex::kNotFound) other = otherKeys.insert(keyed.key);
+    groupOf[keyed.slot] = count + other;
+  }
+  std::vector<std::uint32_t> members(std::size_t{count} + otherKeys.size(), 0);  // by key
+  for (const std::uint32_t group : groupOf) {
+    if (group != kNone) ++members[group];
   }
   std::vector<std::vector<std::uint32_t>> groups;
-  std::vector<std::size_t> groupOfKey(namesOfKey.size(), SIZE_MAX);
-  for (std::uint32_t slot = 0; slot < keyOfName.size(); ++slot) {
-    const std::uint32_t keySlot = keyOfName[slot];
-    if (keySlot == NameIndex::kNotFound || namesOfKey[keySlot] < 2) continue;
-    if (groupOfKey[keySlot] == SIZE_MAX) {
-      groupOfKey[keySlot] = groups.size();
+  std::vector<std::uint32_t> groupAt(members.size(), kNone);  // by key: its place in groups
+  for (std::uint32_t slot = 0; slot < count; ++slot) {
+    const std::uint32_t group = groupOf[slot];
+    if (group == kNone || members[group] < 2) continue;
+    if (groupAt[group] == kNone) {
+      groupAt[group] = static_cast<std::uint32_t>(groups.size());
       groups.emplace_back();
     }
-    groups[groupOfKey[keySlot]].push_back(slot);
+    groups[groupAt[group]].push_back(slot);
   }
   return groups;
 }

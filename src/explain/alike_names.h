@@ -4,20 +4,21 @@
 #define TAGTREE_EXPLAIN_ALIKE_NAMES_H_
 
 #include <cstdint>
-#include <span>
 #include <string_view>
 #include <vector>
 
+#include "pipeline/name_table.h"
+
 namespace tagtree::explain {
 
-// Returns the groups of `names` (each name in its slot, names[slot], all distinct) that
-// are alike: the same once Unicode white space at their ends is dropped and the rest is
-// case-folded in compatibility form (NFKC case folding, default-ignorable characters such
-// as a byte-order mark kept). Names that are not valid UTF-8 are alike but for ASCII
-// spaces at their ends and ASCII letter case; a name of white space only is alike to none.
-// Each group holds two or more slots in increasing order; groups come in the order of
-// their first slots. Takes time linear in the names' bytes. Throws std::bad_alloc.
-std::vector<std::vector<std::uint32_t>> findAlikeNames(std::span<const std::string_view> names);
+// Returns the groups of the names of `names` that are alike: the same once Unicode white space at
+// their ends is dropped and the rest is case-folded in compatibility form (NFKC case folding,
+// default-ignorable characters such as a byte-order mark kept). Names that are not valid UTF-8 are
+// alike but for ASCII spaces at their ends and ASCII letter case; a name of white space only is
+// alike to none. Each group holds two or more slots in increasing order; groups come in the order
+// of their first slots. Takes time linear in the names' bytes, and memory of a few bytes a name
+// beside the keys that are no name of the table themselves. Throws std::bad_alloc.
+std::vector<std::vector<std::uint32_t>> findAlikeNames(const NameTable& names);
 
 }  // namespace tagtree::explain
 

@@ -205,12 +205,7 @@ class SurveyWalk {
   }
 
   // Groups the names that are alike but for letter case, compatible forms or end spaces.
-  void findAlikeNames() {
-    std::vector<std::string_view> names;
-    names.reserve(names_.size());
-    for (std::uint32_t slot = 0; slot < names_.size(); ++slot) names.push_back(names_.name(slot));
-    survey_.alikeNames = explain::findAlikeNames(names);
-  }
+  void findAlikeNames() { survey_.alikeNames = explain::findAlikeNames(names_); }
 
   // What a single change would leave of the limits the file breaks.
   void findFixes() {
