@@ -167,11 +167,14 @@ std::optional<std::string_view> keyOf(std::string_view name, std::string& buffer
 
 std::vector<std::vector<std::uint32_t>> findAlikeNames(const NameTable& names) {
   // Most names are their own key, and most keys that are not are names of the table too:
-  // the lower-case, trimmed spelling of a tag is usually a tag itself. So a group is named
-  // by the slot of its key in the table where that name is its own key, and only other
-  // keys go into an index of their own, by number past the table's slots.
+  // the lower-case, trimmed spelling of a tag is usually a tag itself. So a group is
+  // numbered by the slot of its key where the key is a name of the table, and only the
+  // other keys go into an index of their own, numbered past the table's slots. A name that
+  // is its own key has its own slot's number; a name whose key is another name has that
+  // name's slot, which only names of that key share, whatever that name's own key is.
   const std::uint32_t count = names.size();
-  std::vector<bool> ownKey(count, false);  // by slot: the name is its own key
+  constexpr std::uint32_t kNone = UINT32_MAX;
+  std::vector<std::uint32_t> groupOf(count, kNone);  // by slot: the number of its key
   struct Keyed {
     std::uint32_t slot;
     std::string_view key;
@@ -185,20 +188,14 @@ std::vector<std::vector<std::uint32_t>> findAlikeNames(const NameTable& names) {
     const std::optional<std::string_view> key = keyOf(name, buffer, scratch);
     if (!key) continue;  // alike to none
     if (*key == name) {
-      ownKey[slot] = true;
+      groupOf[slot] = slot;
     } else {
       others.push_back({slot, key->data() == buffer.data() ? keyStore.keep(*key) : *key});
     }
   }
-  constexpr std::uint32_t kNone = UINT32_MAX;
-  std::vector<std::uint32_t> groupOf(count, kNone);  // by slot: the number of its key
-  for (std::uint32_t slot = 0; slot < count; ++slot) {
-    if (ownKey[slot]) groupOf[slot] = slot;
-  }
-  NameIndex otherKeys;  // keys that are not a name that is its own key
+  NameIndex otherKeys;  // keys that are no name of the table
   for (const Keyed& keyed : others) {
-    const std::uint32_t named = names.find(keyed.key);
-    if (named != NameTable::kNotFound && ownKey[named]) {
+    if (const std::uint32_t named = names.find(keyed.key); named != NameTable::kNotFound) {
       groupOf[keyed.slot] = named;
       continue;
     }

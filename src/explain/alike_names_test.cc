@@ -86,17 +86,19 @@ TEST(AlikeNames, GroupsInSlotOrderOfTwoOrMore) {
   EXPECT_EQ(alike({"b", "\xC3\x89t\xC3\xA9", "x", "B ", "a", " ", "\xC3\xA9T\xC3\xA9", "b\xC2\xA0",
                    "\xC2\xA0", "A"}),
             (Groups{{0, 3, 7}, {1, 6}, {4, 9}}));
-  // A group is named by the tag that is its key where that tag is its own key. Folding
-  // "\xC2\xA8a" (a diaeresis, then a) gives " \xCC\x88a", a space and a combining mark:
-  // a tag here, but whose own key drops the space, so it does not name their group.
+  // Keys that are names of the table, one of them not its own key: folding "\xC2\xA8a" (a
+  // diaeresis, then a) gives " \xCC\x88a", a space and a combining mark, which is a tag
+  // here whose own key drops the space, and is "\xCC\x88a".
   EXPECT_EQ(alike({" \xCC\x88"
                    "a",
                    "\xC2\xA8"
                    "a",
                    "\xC2\xA8"
                    "A",
-                   "Tag", "tag", "TAG"}),
-            (Groups{{1, 2}, {3, 4, 5}}));
+                   "Tag", "tag", "TAG",
+                   "\xCC\x88"
+                   "a"}),
+            (Groups{{0, 6}, {1, 2}, {3, 4, 5}}));
 }
 
 TEST(AlikeNames, GroupsAmongManyNames) {
