@@ -3,8 +3,9 @@
 #include "pipeline/listing.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "base/failure.h"
 #include "pipeline/utf8.h"
@@ -14,7 +15,8 @@ namespace {
 
 class NameWriter {
  public:
-  explicit NameWriter(OutputSink& out) : out_(out) {}
+  NameWriter(OutputSink& out, int tags)
+      : out_(out), validPrefix_(static_cast<std::size_t>(tags), kUnknown) {}
 
   void writeSlash() { out_.write("/"); }
   void writeEndOfLine() { out_.write("\n"); }
@@ -23,22 +25,23 @@ class NameWriter {
   // throws the text failure.
   void writeName(const Tag* tag) {
     const std::string_view name = tag->toString();
-    auto [it, added] = validPrefix_.try_emplace(tag, 0);
-    if (added) it->second = validUtf8Prefix(name);
-    const std::size_t valid = it->second;
+    std::size_t& valid = validPrefix_[tag->slot()];
+    if (valid == kUnknown) valid = validUtf8Prefix(name);
     out_.write(name.substr(0, valid));
     if (valid != name.size()) throw textFailure();
   }
 
  private:
+  static constexpr std::size_t kUnknown = SIZE_MAX;
+
   OutputSink& out_;
-  std::unordered_map<const Tag*, std::size_t> validPrefix_;
+  std::vector<std::size_t> validPrefix_;  // by slot: the checked length, once known
 };
 
 }  // namespace
 
 void listHierarchy(const Grouping& grouping, OutputSink& out) {
-  NameWriter writer(out);
+  NameWriter writer(out, grouping.allTagCount);
   forEachPath(grouping, [&](const Tag* parent, const Tag* child) {
     writer.writeSlash();
     writer.writeName(parent);
