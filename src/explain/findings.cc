@@ -13,6 +13,23 @@
 namespace tagtree::explain {
 namespace {
 
+// Returns `fileName` as one word for a POSIX shell that no command takes for an option:
+// as it is where it needs no quoting, else in single quotes, with "./" before a name
+// that starts with '-'. Standard input ("-") is "FILE", for the user to fill in.
+std::string shellFileWord(std::string_view fileName) {
+  if (fileName == "-") return "FILE";
+  const bool plain = !fileName.empty() && std::all_of(fileName.begin(), fileName.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-' || c == '/' || c == '+' || c == ',';
+  });
+  const std::string path =
+      fileName.starts_with("-") ? "./" + std::string(fileName) : std::string(fileName);
+  if (plain) return path;
+  std::string quoted = "'";
+  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 // The other tags alike that a finding of one names.
 constexpr std::size_t kNamedAlike = 10;
 
@@ -28,7 +45,7 @@ class Finder {
   }
 
  private:
-  std::string tag(std::uint32_t slot) const { return quotedTag(survey_.names.name(slot)); }
+  std::string tag(std::uint32_t slot) const { return quotedName(survey_.names.name(slot)); }
   std::uint64_t firstLine(std::uint32_t slot) const { return survey_.facts[slot].firstLine; }
 
   Finding& add(Severity severity, std::string kind, std::string message) {
@@ -123,8 +140,8 @@ class Finder {
               counted(fixes.tagsMergingAlike, "distinct tag", "distinct tags") +
               ", within the limit");
     }
-    const std::uint64_t left = survey_.names.size() - fixes.tagsOnce;
     if (fixes.tagsOnce == 0) return;
+    const std::uint64_t left = survey_.names.size() - fixes.tagsOnce;
     add(Severity::kNote, "once-only-tags",
         grouped(fixes.tagsOnce) + " of the " + grouped(survey_.names.size()) +
             " distinct tags occur once; without them, " +
@@ -243,22 +260,6 @@ std::string_view severityName(Severity severity) {
 
 std::vector<Finding> findingsOf(const Survey& survey, std::string_view fileName) {
   return Finder(survey, fileName).find();
-}
-
-std::string quotedTag(std::string_view name) { return quotedName(name); }
-
-std::string shellFileWord(std::string_view fileName) {
-  if (fileName == "-") return "FILE";
-  const bool plain = !fileName.empty() && std::all_of(fileName.begin(), fileName.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '_' || c == '-' || c == '/' || c == '+' || c == ',';
-  });
-  const std::string path =
-      fileName.starts_with("-") ? "./" + std::string(fileName) : std::string(fileName);
-  if (plain) return path;
-  std::string quoted = "'";
-  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
 }
 
 std::string removeByteOrderMarkCommand(std::string_view fileName) {

@@ -45,17 +45,9 @@ std::string joined(const std::vector<std::string>& items);
 // LIMIT".
 std::string against(std::uint64_t n, std::uint64_t limit);
 
-// Returns `name` as the findings name a tag: quoted, every byte readable, reading back
-// to one name.
-std::string quotedTag(std::string_view name);
-
-// Returns `fileName` as one word for a POSIX shell that no command takes for an option:
-// as it is where it needs no quoting, else in single quotes, with "./" before a name
-// that starts with '-'. Standard input ("-") is "FILE", for the user to fill in.
-std::string shellFileWord(std::string_view fileName);
-
 // The commands the findings suggest, for the file `fileName` as the command line named it
-// ("-" for standard input, which they call FILE): removing a byte-order mark, converting
+// ("-" for standard input, which they call FILE), quoted for a shell and never taken for
+// an option: removing a byte-order mark, converting
 // the file from `encoding` to UTF-8 in place, and deleting its lines without tags.
 std::string removeByteOrderMarkCommand(std::string_view fileName);
 std::string convertToUtf8Command(std::string_view encoding, std::string_view fileName);

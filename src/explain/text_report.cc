@@ -36,7 +36,7 @@ class TextWriter {
   }
 
  private:
-  std::string tag(std::uint32_t slot) const { return quotedTag(survey_.names.name(slot)); }
+  std::string tag(std::uint32_t slot) const { return quotedName(survey_.names.name(slot)); }
   std::uint64_t firstLine(std::uint32_t slot) const { return survey_.facts[slot].firstLine; }
   std::string tagAndLine(std::uint32_t slot) const {
     return tag(slot) + " (line " + grouped(firstLine(slot)) + ")";
