@@ -12,10 +12,7 @@
 
 namespace tagtree {
 
-TagGroup& TagGroups::create(const Tag* tag) {
-  (void)tag;  // its slot is the next
-  return groups_.emplace_back(0);
-}
+TagGroup& TagGroups::create() { return groups_.emplace_back(0); }
 
 void GroupingBuilder::startLine() {
   group_ = &grouping_.lineGroupStore_.emplace_back();
@@ -27,7 +24,7 @@ void GroupingBuilder::newName(std::uint32_t slot, std::string_view name) {
   if (grouping_.allTagCount == kMaxTags) throw boundsFailure(kTooManyTags);
   Tag& tag = grouping_.tagStore_.emplace_back(name, slot);
   grouping_.allTags[grouping_.allTagCount++] = &tag;
-  grouping_.tagGroups.create(&tag);
+  grouping_.tagGroups.create();  // tag's, by its slot
 }
 
 void GroupingBuilder::tagWord(const TagWord& word) {

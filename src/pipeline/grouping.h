@@ -26,9 +26,9 @@ using LineSet = std::uint64_t;
 // The child group of every tag, keyed by the tag's identity: its slot.
 class TagGroups {
  public:
-  // Enters `tag`, whose slot must be the number of tags entered so far, with a new empty
-  // child group (parentCount 0) and returns that group.
-  TagGroup& create(const Tag* tag);
+  // Enters the next tag, whose slot is the number of tags entered so far, with a new
+  // empty child group (parentCount 0), and returns that group.
+  TagGroup& create();
   // Returns the child group of `tag`, which must have been entered.
   TagGroup& of(const Tag* tag) { return groups_[tag->slot()]; }
   const TagGroup& of(const Tag* tag) const { return groups_[tag->slot()]; }
