@@ -110,9 +110,8 @@ std::string_view chosen(std::string_view word, std::initializer_list<std::string
 std::optional<int> setFormat(std::string_view value, Request& request) {
   const std::string_view form = chosen(value, {"text", "gnu", "json"});
   if (form.empty()) {
-    const bool ambiguous = !value.empty() && std::string_view("gnu").starts_with(value) &&
-                           std::string_view("json").starts_with(value);
-    complain({ambiguous ? "ambiguous" : "invalid", " argument '", value, "' for '--format'"});
+    // No two forms start alike, so a form no one names is the only wrong one.
+    complain({"invalid argument '", value, "' for '--format'"});
     const std::string valid =
         "Valid arguments are:\n  - 'text'\n  - 'gnu'\n  - 'json'\n"
         "Try 'tagtree-explain --help' for more information.\n";

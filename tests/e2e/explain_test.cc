@@ -61,7 +61,7 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
       {"quiet on a failing file", {"bad.in", "--quiet"}, "", "", "", 1, true},
       {"silent, after a form", {"--format=json", "--silent", "bad.in"}, "", "", "", 1, true},
       {"an unknown form", {"--format=xml"}, "", "", badFormat, 2},
-      {"an ambiguous abbreviation",
+      {"an empty form",
        {"--format="},
        "",
        "",
