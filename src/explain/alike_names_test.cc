@@ -43,6 +43,7 @@ TEST(AlikeNames, PairsAlikeButForCaseCompatibilityFormOrEndSpace) {
       {"r\xC3\xA9sum\xC3\xA9", "resume", false},
       {"travel", "travel\xC2\xA0", true},                  // a no-break space at the end
       {"travel", "\xE3\x80\x80Travel\xE2\x80\x80", true},  // U+3000 and U+2000
+      {"travel", "travel\xE2\x80\x8A", true},              // U+200A, the last of a range
       {"travel", "\xEF\xBB\xBFtravel", false},             // a byte-order mark is no space
       {"travel", "travel\xE2\x80\x8B", false},             // nor a zero-width space
       {"stra\xC3\x9F"

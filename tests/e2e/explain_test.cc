@@ -149,9 +149,18 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
     const char* what;
     std::string text;  // with LF line ends
     int status;
-    std::vector<std::string> said;         // each somewhere in the report
-    std::vector<std::string> unsaid = {};  // each nowhere in it
+    std::vector<std::string> said;            // each somewhere in the report
+    std::vector<std::string> unsaid = {};     // each nowhere in it
+    std::vector<std::string> arguments = {};  // the report's form, say
   };
+  std::string spellings;  // twelve spellings of one tag, alike but for letter case
+  for (unsigned upper = 0; upper < 12; ++upper) {
+    std::string tag = "abcd";
+    for (unsigned i = 0; i < tag.size(); ++i) {
+      if ((upper >> i & 1) != 0) tag[i] = static_cast<char>(tag[i] - 'a' + 'A');
+    }
+    spellings += (upper == 0 ? "" : "; ") + tag;
+  }
   std::string alikeGroups;  // twelve pairs of tags alike but for letter case
   for (int i = 0; i < 12; ++i)
     alikeGroups += "Tag" + std::to_string(i) + "; tag" + std::to_string(i) + "\n";
@@ -207,6 +216,27 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
        0,
        {"\n    \"\xC3\x89t\xC3\xA9\" (line 1) and \"\xC3\xA9t\xC3\xA9\" (line 1)\n",
         "\n    \"travel\\xC2\\xA0\" (line 2) and \"travel\" (line 3)\n", "/Item/", "/item/"}},
+      {"the GNU form: every name that is not UTF-8, and a large group of alike tags",
+       "caf\xE9\ncr\xE8me\n" + spellings + "\n",
+       1,
+       {"files.in:2: warning: \"cr\\xE8me\" is not valid UTF-8, which tagtree cannot print; to "
+        "fix: iconv -f LATIN1 -t UTF-8 files.in > files.in.utf8 && mv files.in.utf8 files.in\n",
+        "\nfiles.in:3: warning: \"abcd\" differs from \"Abcd\" (line 3), \"aBcd\" (line 3), ",
+        "\"aBcD\" (line 3) and 1 more only in letter case"},
+       {},
+       {"--format=gnu"}},
+      {"the JSON form: a parent and what it takes",
+       "news; politics\nnews\n",
+       0,
+       {"\"name\": \"news\",\n          \"count\": 2,\n          \"takes_up_to\": 2,"},
+       {},
+       {"--format=json"}},
+      {"the JSON form: a name that is not UTF-8",
+       "caf\xE9\\\n",
+       1,
+       {"\"name\": \"caf\\\\xE9\\\\\\\\\",\n      \"utf8\": false,"},
+       {},
+       {"--format=json"}},
       {"many groups of alike tags: ten named",
        alikeGroups,
        0,
@@ -222,7 +252,7 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
       for (const char ch : c.text) text += ch == '\n' ? std::string(lineEnd) : std::string(1, ch);
       WorkDir dir;
       dir.write("files.in", text);
-      const RunResult result = dir.run(explain());
+      const RunResult result = dir.run(explain(c.arguments));
       for (const std::string& said : c.said) {
         EXPECT_NE(result.out.find(said), std::string::npos) << said << "\nin:\n" << result.out;
       }
