@@ -3,6 +3,8 @@
 // on standard error and status 2.
 #include "explain/explain.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -14,6 +16,8 @@
 #include "base/failure.h"
 #include "base/fd_sink.h"
 #include "base/input_file.h"
+#include "explain/fix.h"
+#include "explain/replace_file.h"
 #include "explain/report.h"
 #include "explain/survey.h"
 
@@ -33,6 +37,10 @@ constexpr std::string_view kHelp =
     "      --format=FORM  write the report as FORM: 'text' for people (the\n"
     "                     default), 'gnu' for editors and CI, a FILE:LINE: line a\n"
     "                     finding, or 'json' for scripts, one JSON document\n"
+    "      --fix          first apply to FILE every fix that loses no tag: remove\n"
+    "                     a byte-order mark, convert UTF-16 or Latin-1 to UTF-8,\n"
+    "                     end with LF the lines that end in a CR alone, delete the\n"
+    "                     blank lines of a file of too many; then report on it\n"
     "  -q, --quiet, --silent\n"
     "                     write nothing; the exit status alone tells\n"
     "      --help         display this help and exit\n"
@@ -41,6 +49,8 @@ constexpr std::string_view kHelp =
     "Exit status: 0 if tagtree succeeds on the file, 1 if it fails, 2 if\n"
     "tagtree-explain cannot read the file or is used wrongly. So\n"
     "'tagtree-explain -q && tagtree' runs tagtree only where it succeeds.\n"
+    "With --fix, 2 also if FILE is standard input or cannot be replaced; it is\n"
+    "then left as it was.\n"
     "\n"
     "Full documentation: man tagtree-explain\n";
 
@@ -88,6 +98,7 @@ enum class Form { kText, kGnu, kJson, kQuiet };
 struct Request {
   enum { kReport, kHelp, kVersion } what = kReport;
   Form form = Form::kText;
+  bool fix = false;
   std::string_view file = "files.in";
 };
 
@@ -136,7 +147,7 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
       const std::string_view option =
           word.substr(2, equals == std::string_view::npos ? word.npos : equals - 2);
       const std::string_view known =
-          chosen(option, {"format", "help", "quiet", "silent", "version"});
+          chosen(option, {"fix", "format", "help", "quiet", "silent", "version"});
       if (known.empty()) return usageError({"unrecognized option '", word, "'"});
       if (known == "format") {
         std::string_view value;
@@ -157,6 +168,7 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
       if (known == "help" && request.what == Request::kReport) request.what = Request::kHelp;
       if (known == "version" && request.what == Request::kReport) request.what = Request::kVersion;
       if (known == "quiet" || known == "silent") quiet = true;
+      if (known == "fix") request.fix = true;
     } else if (!optionsEnd && word.size() > 1 && word[0] == '-') {
       for (const char letter : word.substr(1)) {
         if (letter != 'q')
@@ -174,21 +186,23 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
   return std::nullopt;
 }
 
-// Writes the report on `surveyed` in the form asked for to standard output. Returns
-// false, having complained, when it cannot.
-bool writeReport(const Survey& surveyed, const Request& request) {
+// Writes the report on `surveyed`, after what --fix did to it, in the form asked for to
+// standard output. Returns false, having complained, when it cannot.
+bool writeReport(const Survey& surveyed, const Request& request,
+                 std::optional<std::vector<Applied>> applied = std::nullopt) {
   if (request.form == Form::kQuiet) return true;
+  const Report report = reportOf(surveyed, request.file, std::move(applied));
   FdSink out(STDOUT_FILENO);
   try {
     switch (request.form) {
       case Form::kText:
-        writeTextReport(surveyed, request.file, out);
+        writeTextReport(report, out);
         break;
       case Form::kGnu:
-        writeGnuReport(surveyed, request.file, out);
+        writeGnuReport(report, out);
         break;
       case Form::kJson:
-        writeJsonReport(surveyed, request.file, out);
+        writeJsonReport(report, out);
         break;
       case Form::kQuiet:
         break;
@@ -199,6 +213,60 @@ bool writeReport(const Survey& surveyed, const Request& request) {
     complain({"standard output: ", std::strerror(failure.errnum())});
     return false;
   }
+}
+
+// Reads the whole of the regular file `path` into `bytes`. Returns 0, or the errno of the
+// step that failed: EINVAL for a file that is not a regular one, which cannot be replaced.
+int readWhole(const char* path, std::string& bytes) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat status;
+  int failure = ::fstat(fd, &status) != 0 ? errno : 0;
+  if (failure == 0 && S_ISDIR(status.st_mode)) failure = EISDIR;
+  if (failure == 0 && !S_ISREG(status.st_mode)) failure = EINVAL;
+  char buffer[64 * 1024];
+  while (failure == 0) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+      bytes.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      failure = errno;
+    }
+  }
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  return failure;
+}
+
+// --fix: reads the file whole, applies every fix its report offers, round after round,
+// replaces the file where that changed it, and reports on the result. Returns the exit
+// status.
+int runFix(const Request& request) {
+  if (request.file == "-") {
+    complain({"--fix cannot replace standard input: name a file"});
+    return kExitTrouble;
+  }
+  const std::string path(request.file);
+  std::string bytes;
+  if (const int failure = readWhole(path.c_str(), bytes); failure != 0) {
+    complain({path, ": ",
+              failure == EINVAL ? "not a regular file, which --fix cannot replace"
+                                : std::strerror(failure)});
+    return kExitTrouble;
+  }
+  std::string fixed = bytes;
+  std::vector<Applied> applied = fixAll(fixed);
+  if (fixed != bytes) {
+    if (const int failure = replaceFile(path.c_str(), fixed); failure != 0) {
+      complain({"cannot replace ", path, ": ", std::strerror(failure)});
+      return kExitTrouble;
+    }
+  }
+  TextSource source(fixed);
+  const Survey surveyed = survey(source);
+  if (!writeReport(surveyed, request, std::move(applied))) return kExitTrouble;
+  return surveyed.verdict.status == 0 ? kExitTagtreeSucceeds : kExitTagtreeFails;
 }
 
 }  // namespace
@@ -212,6 +280,7 @@ int runExplain(int argc, const char* const* argv) {
   const bool standardInput = request.file == "-";
   const std::string shownFile = standardInput ? "standard input" : std::string(request.file);
   try {
+    if (request.fix) return runFix(request);
     std::optional<InputFile> input;
     if (standardInput) {
       input.emplace(STDIN_FILENO);

@@ -1,6 +1,6 @@
-// The findings, in the order and words all three forms share. Messages are written as
-// compilers write theirs: lower case, no final period, so that a line number or a list
-// of lines may follow them.
+// The findings, decided once from the survey, and the sentences the GNU and JSON forms
+// share. Messages are written as compilers write theirs: lower case, no final period, so
+// that a line number or a list of lines may follow them.
 #include "explain/findings.h"
 
 #include <algorithm>
@@ -30,204 +30,427 @@ std::string shellFileWord(std::string_view fileName) {
   return quoted + "'";
 }
 
-// The other tags alike that a finding of one names.
-constexpr std::size_t kNamedAlike = 10;
+// Converts the file in place with iconv from `encoding`: the copy goes beside the file,
+// under a name of its own, and replaces it only where iconv succeeds.
+std::string convertCommand(std::string_view encoding, std::string_view fileName) {
+  const std::string file = shellFileWord(fileName);
+  const std::string copy =
+      shellFileWord(std::string(fileName == "-" ? "FILE" : fileName) + ".utf8");
+  return "iconv -f " + std::string(encoding) + " -t UTF-8 " + file + " > " + copy + " && mv " +
+         copy + " " + file;
+}
 
 class Finder {
  public:
-  Finder(const Survey& survey, std::string_view fileName) : survey_(survey), file_(fileName) {}
+  explicit Finder(Report& report) : report_(report), survey_(report.survey) {}
 
-  std::vector<Finding> find() {
+  void find() {
+    utf16_ = fromUtf16();
     verdict();
     limits();
     warnings();
-    return std::move(findings_);
+  }
+
+  // The conversion from UTF-16 that the file's bytes bear out, or Fix::kNone. The file must
+  // decode whole as UTF-16 of one byte order: NUL bytes only where such text puts them,
+  // every surrogate paired. A UTF-16 byte-order mark, which no UTF-8 text starts with,
+  // then settles it; without one, a UTF-8 file with a stray NUL might decode too, so none
+  // of its tags may read as UTF-8 text without a NUL.
+  Fix fromUtf16() {
+    if (survey_.nulLines.total() == 0 || survey_.byteOrderMark) return Fix::kNone;
+    const bool little = survey_.utf16Little == Utf16Flaw::kNone;
+    const bool big = survey_.utf16Big == Utf16Flaw::kNone;
+    switch (survey_.utf16Mark) {
+      case Utf16Mark::kLittleEndian:
+        return little ? Fix::kFromUtf16 : Fix::kNone;
+      case Utf16Mark::kBigEndian:
+        return big ? Fix::kFromUtf16 : Fix::kNone;
+      case Utf16Mark::kNone:
+        break;
+    }
+    utf8Text_ = firstSlot([](const NameFacts& facts) { return facts.validUtf8 && !facts.hasNul; });
+    if (utf8Text_ != kNoTag) return Fix::kNone;
+    // A NUL is the low byte of a code unit in one order where it is the high byte in the
+    // other, so with NULs at most one order decodes.
+    return little ? Fix::kFromUtf16Le : big ? Fix::kFromUtf16Be : Fix::kNone;
   }
 
  private:
-  std::string tag(std::uint32_t slot) const { return quotedName(survey_.names.name(slot)); }
   std::uint64_t firstLine(std::uint32_t slot) const { return survey_.facts[slot].firstLine; }
 
-  Finding& add(Severity severity, std::string kind, std::string message) {
-    return findings_.emplace_back(
-        Finding{severity, std::move(kind), std::move(message), {}, {}, {}});
+  // Returns the first slot whose facts `test` holds for, or kNoTag.
+  template <typename Test>
+  std::uint32_t firstSlot(Test test) const {
+    for (std::uint32_t slot = 0; slot < survey_.facts.size(); ++slot) {
+      if (test(survey_.facts[slot])) return slot;
+    }
+    return kNoTag;
   }
-  Finding& addAt(std::uint64_t line, Severity severity, std::string kind, std::string message) {
-    Finding& finding = add(severity, std::move(kind), std::move(message));
-    finding.lines.add(line);
+
+  Finding& add(Severity severity, Kind kind) {
+    Finding& finding = report_.findings.emplace_back();
+    finding.severity = severity;
+    finding.kind = kind;
     return finding;
   }
 
   void verdict() {
     const Verdict& verdict = survey_.verdict;
-    if (verdict.outcome == Outcome::kSucceeds) {
-      add(Severity::kNote, "verdict",
-          "tagtree succeeds: it prints " + (verdict.paths == 0
-                                                ? std::string("nothing")
-                                                : counted(verdict.paths, "path", "paths")));
-      return;
+    Finding& finding =
+        add(verdict.status == 0 ? Severity::kNote : Severity::kError, Kind::kVerdict);
+    finding.count = verdict.paths;
+    finding.line = verdict.line;
+    switch (verdict.outcome) {
+      case Outcome::kTooManyTags:
+        finding.tag = kMaxTags;
+        break;
+      case Outcome::kBadName:
+        if (survey_.badName) finding.tag = *survey_.badName;
+        break;
+      case Outcome::kTooManyChildren:
+        if (!survey_.crowdedParents.empty()) finding.tag = survey_.crowdedParents.front().slot;
+        break;
+      default:
+        break;
     }
-    std::uint64_t line = verdict.line;
-    if (verdict.outcome == Outcome::kBadName && survey_.badName) line = firstLine(*survey_.badName);
-    if (verdict.outcome == Outcome::kTooManyChildren && !survey_.crowdedParents.empty())
-      line = firstLine(survey_.crowdedParents.front().slot);
-    const std::string message = "tagtree fails" + std::string(line != 0 ? " here" : "") +
-                                ", printing \"" + kErrorLinePrefix + verdict.message + "\"";
-    if (line == 0) {
-      add(Severity::kError, "verdict", message);
-    } else {
-      addAt(line, Severity::kError, "verdict", message);
-    }
+    if (finding.line == 0 && finding.tag != kNoTag) finding.line = firstLine(finding.tag);
   }
 
   void limits() {
+    const Fixes& fixes = survey_.fixes;
     const std::uint64_t distinct = survey_.names.size();
     if (survey_.lines > kMaxLines) {
-      addAt(kMaxLines + 1, Severity::kError, "too-many-lines",
-            grouped(survey_.lines) + " lines, more than " + grouped(kMaxLines) + ": this is the " +
-                grouped(kMaxLines + 1) + "st");
+      Finding& lines = add(Severity::kError, Kind::kTooManyLines);
+      lines.line = kMaxLines + 1;
+      lines.count = survey_.lines;
       if (survey_.blankLines.total() > 0) {
-        Finding& blank = add(Severity::kNote, "blank-lines",
-                             "blank line: without the " +
-                                 counted(survey_.blankLines.total(), "blank line", "blank lines") +
-                                 ", " + counted(survey_.fixes.linesWithoutBlank, "line", "lines") +
-                                 ", " + against(survey_.fixes.linesWithoutBlank, kMaxLines));
-        blank.lines = survey_.blankLines;
-        blank.command = deleteBlankLinesCommand(file_);
+        Finding& blank = add(Severity::kNote, Kind::kBlankLines);
+        blank.lines = &survey_.blankLines;
+        blank.count = survey_.blankLines.total();
+        blank.left = fixes.linesWithoutBlank;
+        blank.withinLimit = blank.left <= kMaxLines;
+        // sed reads lines at LF alone, and a UTF-16 file's lines only once converted.
+        const bool linesAsSed = survey_.crLines.total() == 0 && utf16_ == Fix::kNone;
+        blank.fix = linesAsSed ? Fix::kDeleteBlankLines : Fix::kNone;
+        blank.noFix = linesAsSed ? NoFix::kNone : NoFix::kLineEndsFirst;
       }
     }
     if (distinct > kMaxTags) {
-      addAt(firstLine(kMaxTags), Severity::kError, "too-many-tags",
-            grouped(distinct) + " distinct tags, more than " + grouped(kMaxTags) + ": the " +
-                grouped(kMaxTags + 1) + "st, " + tag(kMaxTags) + ", first appears here")
-          .tags = {kMaxTags};
-      tagFixes();
+      Finding& tags = add(Severity::kError, Kind::kTooManyTags);
+      tags.tag = kMaxTags;
+      tags.line = firstLine(kMaxTags);
+      tags.count = distinct;
+      if (fixes.tagsWithoutByteOrderMark && *fixes.tagsWithoutByteOrderMark <= kMaxTags) {
+        Finding& mark = add(Severity::kNote, Kind::kFixByteOrderMark);
+        mark.line = 1;
+        mark.count = distinct;
+        mark.left = *fixes.tagsWithoutByteOrderMark;
+        mark.withinLimit = true;
+        mark.noFix = NoFix::kOtherCommand;  // the byte-order mark's warning has it
+      }
+      if (!survey_.alikeNames.empty() && fixes.tagsMergingAlike <= kMaxTags) {
+        Finding& alike = add(Severity::kNote, Kind::kFixAlikeTags);
+        alike.count = distinct;
+        alike.left = fixes.tagsMergingAlike;
+        alike.withinLimit = true;
+      }
+      if (!survey_.onceOnly.empty()) {
+        Finding& once = add(Severity::kNote, Kind::kOnceOnlyTags);
+        once.many = survey_.onceOnly;
+        once.count = survey_.onceOnly.size();
+        once.left = distinct - once.count;
+        once.withinLimit = once.left <= kMaxTags;
+      }
     }
     for (const OverfullLine& overfull : survey_.overfullLines) {
-      std::string message = counted(overfull.tags, "tag", "tags") + " in one line, more than " +
-                            grouped(TagGroup::kCapacity);
-      if (overfull.repeats > 0) {
-        const std::uint64_t distinctInLine = overfull.tags - overfull.repeats;
-        message += "; " + grouped(overfull.repeats) +
-                   " of them repeat a tag before them in the line, " + "without them " +
-                   grouped(distinctInLine) + ", " + against(distinctInLine, TagGroup::kCapacity);
-      }
-      addAt(overfull.line, Severity::kError, "overfull-line", message);
+      Finding& line = add(Severity::kError, Kind::kOverfullLine);
+      line.line = overfull.line;
+      line.count = overfull.tags;
+      line.left = overfull.tags - overfull.repeats;
+      line.withinLimit = line.left <= TagGroup::kCapacity;
     }
     for (const CrowdedParent& crowded : survey_.crowdedParents) {
-      addAt(firstLine(crowded.slot), Severity::kError, "too-many-children",
-            tag(crowded.slot) + " would be the parent of " + grouped(crowded.children) +
-                " tags, more than " + grouped(TagGroup::kCapacity))
-          .tags = {crowded.slot};
+      Finding& parent = add(Severity::kError, Kind::kTooManyChildren);
+      parent.tag = crowded.slot;
+      parent.line = firstLine(crowded.slot);
+      parent.count = crowded.children;
     }
-    if (survey_.badName) invalidName(*survey_.badName, Severity::kError);
-  }
-
-  // Fixes for a file of more than 100 distinct tags.
-  void tagFixes() {
-    const Fixes& fixes = survey_.fixes;
-    if (fixes.tagsWithoutByteOrderMark && *fixes.tagsWithoutByteOrderMark <= kMaxTags) {
-      Finding& fix =
-          addAt(1, Severity::kNote, "fix-byte-order-mark",
-                "without the byte-order mark, " +
-                    counted(*fixes.tagsWithoutByteOrderMark, "distinct tag", "distinct tags") +
-                    ", within the limit");
-      fix.command = removeByteOrderMarkCommand(file_);
-    }
-    if (!survey_.alikeNames.empty() && fixes.tagsMergingAlike <= kMaxTags) {
-      add(Severity::kNote, "fix-alike-tags",
-          "with each group of tags alike made one tag, " +
-              counted(fixes.tagsMergingAlike, "distinct tag", "distinct tags") +
-              ", within the limit");
-    }
-    if (fixes.tagsOnce == 0) return;
-    const std::uint64_t left = survey_.names.size() - fixes.tagsOnce;
-    add(Severity::kNote, "once-only-tags",
-        grouped(fixes.tagsOnce) + " of the " + grouped(survey_.names.size()) +
-            " distinct tags occur once; without them, " +
-            counted(left, "distinct tag", "distinct tags") + ", " + against(left, kMaxTags));
-    for (std::uint32_t slot = 0; slot < survey_.facts.size(); ++slot) {
-      if (survey_.facts[slot].count != 1) continue;
-      addAt(firstLine(slot), Severity::kNote, "once-only-tag", tag(slot) + " occurs once").tags = {
-          slot};
-    }
-  }
-
-  void invalidName(std::uint32_t slot, Severity severity) {
-    Finding& finding = addAt(firstLine(slot), severity, "invalid-utf-8",
-                             tag(slot) + " is not valid UTF-8, which tagtree cannot print");
-    finding.tags = {slot};
-    if (survey_.nulLines.total() == 0) finding.command = convertToUtf8Command("LATIN1", file_);
   }
 
   void warnings() {
-    if (survey_.nulLines.total() > 0) {
-      Finding& utf16 = add(Severity::kWarning, "nul-bytes",
-                           "NUL bytes in the tags: the file is likely UTF-16, read by tagtree as "
-                           "UTF-8");
-      utf16.lines = survey_.nulLines;
-      utf16.command = convertToUtf8Command(utf16Guess(survey_), file_);
-    }
     if (survey_.byteOrderMark) {
-      Finding& mark = addAt(1, Severity::kWarning, "byte-order-mark",
-                            "the file starts with a UTF-8 byte-order mark, which becomes part of "
-                            "its first tag, " +
-                                tag(0));
-      mark.tags = {0};
-      mark.command = removeByteOrderMarkCommand(file_);
+      Finding& mark = add(Severity::kWarning, Kind::kByteOrderMark);
+      mark.line = 1;
+      mark.tag = 0;
+      mark.fix = Fix::kRemoveByteOrderMark;
+    }
+    const bool nul = survey_.nulLines.total() > 0;
+    if (nul) {
+      Finding& bytes = add(Severity::kWarning, Kind::kNulBytes);
+      bytes.lines = &survey_.nulLines;
+      bytes.fix = utf16_;
+      bytes.noFix = utf16_ == Fix::kNone ? NoFix::kNotUtf16 : NoFix::kNone;
+      bytes.evidence = utf8Text_;
+    }
+    if (!survey_.badNames.empty()) {
+      Finding& names =
+          add(survey_.verdict.outcome == Outcome::kBadName ? Severity::kError : Severity::kWarning,
+              Kind::kInvalidUtf8);
+      names.many = survey_.badNames;
+      // Latin-1 text has no NUL bytes, and converting the whole file garbles the UTF-8 in it.
+      names.evidence = firstSlot([](const NameFacts& facts) { return facts.beyondAscii; });
+      names.fix = nul || names.evidence != kNoTag ? Fix::kNone : Fix::kFromLatin1;
+      names.noFix = utf16_ != Fix::kNone       ? NoFix::kOtherCommand
+                    : nul                      ? NoFix::kNulBytes
+                    : names.evidence != kNoTag ? NoFix::kMixedEncodings
+                                               : NoFix::kNone;
+    }
+    // A UTF-16 file read as UTF-8 ends its lines in a CR and a NUL, and holds no "; ": the
+    // NUL warning says why.
+    if (utf16_ != Fix::kNone) return;
+    if (survey_.crLines.total() > 0) {
+      Finding& cr = add(Severity::kWarning, Kind::kCrLineEnds);
+      cr.lines = &survey_.crLines;
+      cr.fix = Fix::kCrToLf;
     }
     for (const std::vector<std::uint32_t>& alike : survey_.alikeNames) {
-      // Names alike may be long and alike at both ends: the first of a group are shown with
-      // where they differ. Each finding names at most kNamedAlike of the others, so that a
-      // group of thousands, every spelling of one name in upper and lower case, costs
-      // output in proportion to its size.
-      std::vector<std::string_view> names;
-      for (std::size_t i = 0; i < alike.size() && i <= kNamedAlike; ++i)
-        names.push_back(survey_.names.name(alike[i]));
-      const std::vector<std::string> shown = shownNamesApart(names, Quotes::kAlways);
-      const auto shownAt = [&](std::size_t i) {
-        return i < shown.size() ? shown[i] : tag(alike[i]);
-      };
-      for (std::size_t i = 0; i < alike.size(); ++i) {
-        std::vector<std::string> others;
-        for (std::size_t k = 0; k < alike.size() && others.size() < kNamedAlike; ++k) {
-          if (k != i) others.push_back(shownAt(k) + " (line " + grouped(firstLine(alike[k])) + ")");
-        }
-        if (alike.size() - 1 > others.size()) {
-          others.push_back(grouped(alike.size() - 1 - others.size()) + " more");
-        }
-        addAt(firstLine(alike[i]), Severity::kWarning, "alike-tags",
-              shownAt(i) + " differs from " + joined(others) +
-                  " only in letter case, compatible forms or end spaces, which tagtree tells apart")
-            .tags = alike;
-      }
+      Finding& group = add(Severity::kWarning, Kind::kAlikeTags);
+      group.many = alike;
+      group.count = alike.size();
     }
-    // In a UTF-16 file no line holds "; ", and its separators show as ";" and NULs: the
-    // NUL warning says why.
-    if (survey_.nulLines.total() == 0) {
-      separators(survey_.commaLines, "comma-separated", "\", \"");
-      separators(survey_.semicolonLines, "semicolon-separated", "\";\" with no space after it");
-      separators(survey_.tabLines, "tab-separated", "a tab");
-    }
-    for (const std::uint32_t slot : survey_.badNames) {
-      if (slot != survey_.badName) invalidName(slot, Severity::kWarning);
-    }
+    separators(survey_.commaLines, Kind::kCommaSeparated);
+    separators(survey_.semicolonLines, Kind::kSemicolonSeparated);
+    separators(survey_.tabLines, Kind::kTabSeparated);
   }
 
-  void separators(const LineList& lines, std::string kind, std::string_view what) {
+  void separators(const LineList& lines, Kind kind) {
     if (lines.total() == 0) return;
-    add(Severity::kWarning, std::move(kind),
-        "no \"; \" in the line, which holds " + std::string(what) +
-            ": tagtree takes the whole line as one tag")
-        .lines = lines;
+    Finding& finding = add(Severity::kWarning, kind);
+    finding.lines = &lines;
+    finding.count = lines.total();
   }
 
+  Report& report_;
   const Survey& survey_;
-  std::string_view file_;  // as the command line named it
-  std::vector<Finding> findings_;
+  Fix utf16_ = Fix::kNone;           // the conversion of a UTF-16 file
+  std::uint32_t utf8Text_ = kNoTag;  // the first tag that is UTF-8 text without a NUL
+};
+
+// The sentences of the messages, kind by kind.
+class Messages {
+ public:
+  Messages(const Report& report, const LineList::Run* run, bool whole)
+      : report_(report), survey_(report.survey), run_(run), whole_(whole) {}
+
+  std::string of(const Finding& f) const {
+    switch (f.kind) {
+      case Kind::kVerdict:
+        return verdict(f);
+      case Kind::kTooManyLines:
+        return grouped(f.count) + " lines, more than " + grouped(kMaxLines) + ": this is the " +
+               grouped(kMaxLines + 1) + "st";
+      case Kind::kBlankLines:
+        return blank(f);
+      case Kind::kTooManyTags:
+        return grouped(f.count) + " distinct tags, more than " + grouped(kMaxTags) + ": the " +
+               grouped(kMaxTags + 1) + "st, " + tag(f.tag) + ", first appears here";
+      case Kind::kFixByteOrderMark:
+        return "without the byte-order mark, " + distinctTags(f.left) + ", within the limit";
+      case Kind::kFixAlikeTags:
+        return "with each group of tags alike made one tag, " + distinctTags(f.left) +
+               ", within the limit";
+      case Kind::kOnceOnlyTags:
+        return grouped(f.count) + " of the " + grouped(survey_.names.size()) +
+               " distinct tags occur once; without them, " + distinctTags(f.left) + ", " +
+               against(f.left, kMaxTags);
+      case Kind::kOverfullLine:
+        return overfull(f);
+      case Kind::kTooManyChildren:
+        return tag(f.tag) + " would be the parent of " + grouped(f.count) + " tags, more than " +
+               grouped(TagGroup::kCapacity);
+      case Kind::kByteOrderMark:
+        return "the file starts with a UTF-8 byte-order mark, which becomes part of its first "
+               "tag, " +
+               tag(f.tag);
+      case Kind::kNulBytes:
+        return "NUL bytes in " + (run_ != nullptr ? lines() : "the tags") +
+               (!whole_               ? ""
+                : f.fix != Fix::kNone ? ": the file is UTF-16, read by tagtree as UTF-8"
+                                      : ", but the file is not UTF-16" + why(f));
+      case Kind::kInvalidUtf8:
+        return invalid(f);
+      case Kind::kCrLineEnds:
+        return (run_ != nullptr         ? lines() + (one() ? " ends" : " end")
+                : f.lines->total() == 1 ? std::string("1 line ends")
+                                        : grouped(f.lines->total()) + " lines end") +
+               " in a CR alone, which sed and most tools do not take for a line end";
+      case Kind::kAlikeTags:
+        return joined(listed(f.many, f.many.size())) +
+               " differ only in letter case, compatible forms or end spaces, which tagtree "
+               "tells apart";
+      case Kind::kCommaSeparated:
+      case Kind::kSemicolonSeparated:
+      case Kind::kTabSeparated:
+        return separators(f);
+    }
+    return "";
+  }
+
+  // Why no command fixes `f`, after "; " or ": ", or "".
+  std::string why(const Finding& f) const {
+    switch (f.noFix) {
+      case NoFix::kNone:
+        return "";
+      case NoFix::kLineEndsFirst:
+        return "; no command deletes them until " +
+               std::string(report_.find(Kind::kCrLineEnds) != nullptr
+                               ? "the lines that end in a CR alone end in LF"
+                               : "the file is converted to UTF-8");
+      case NoFix::kNotUtf16:
+        return ": " +
+               (f.evidence != kNoTag
+                    ? "it holds UTF-8 text without a NUL, such as " + tagAndLine(f.evidence)
+                    : utf16Flaw()) +
+               "; no command is offered, for converting the file from UTF-16 would garble it";
+      case NoFix::kMixedEncodings:
+        return "; the file also holds valid UTF-8 beyond ASCII, such as " + tagAndLine(f.evidence) +
+               ", which converting the whole file from Latin-1 would garble: no command is "
+               "offered";
+      case NoFix::kNulBytes:
+        return "; the file holds NUL bytes, which Latin-1 text has none of: no command is offered";
+      case NoFix::kOtherCommand:
+        return f.kind == Kind::kInvalidUtf8
+                   ? "; converting the file from UTF-16 mends them (see the NUL bytes)"
+                   : "";
+    }
+    return "";
+  }
+
+ private:
+  std::string tag(std::uint32_t slot) const { return quotedTag(report_, slot); }
+  std::string tagAndLine(std::uint32_t slot) const {
+    return tag(slot) + " (line " + grouped(survey_.facts[slot].firstLine) + ")";
+  }
+  static std::string distinctTags(std::uint64_t n) {
+    return counted(n, "distinct tag", "distinct tags");
+  }
+  bool one() const { return run_->first == run_->last; }
+  // The run: "line 7", or "lines 3-9 (7 lines)", with the numbers as the GNU form writes them.
+  std::string lines() const {
+    if (one()) return "line " + std::to_string(run_->first);
+    return "lines " + std::to_string(run_->first) + "-" + std::to_string(run_->last) + " (" +
+           counted(run_->last - run_->first + 1, "line", "lines") + ")";
+  }
+  // The first kListed of `slots` with their lines, and how many more there are of `total`.
+  std::vector<std::string> listed(std::span<const std::uint32_t> slots, std::uint64_t total) const {
+    std::vector<std::string> items = tagsWithLines(report_, slots, kListed);
+    if (total > items.size()) items.push_back(grouped(total - items.size()) + " more");
+    return items;
+  }
+
+  std::string verdict(const Finding& f) const {
+    const Verdict& verdict = survey_.verdict;
+    if (verdict.status == 0) {
+      return "tagtree succeeds: it prints " +
+             (f.count == 0 ? std::string("nothing") : counted(f.count, "path", "paths"));
+    }
+    return "tagtree fails" + std::string(f.line != 0 ? " here" : "") + ", printing \"" +
+           kErrorLinePrefix + verdict.message + "\"";
+  }
+
+  std::string blank(const Finding& f) const {
+    std::string text = run_ == nullptr ? counted(f.count, "blank line", "blank lines")
+                                       : lines() + (one() ? " is blank" : " are blank");
+    if (!whole_) return text;
+    return text + "; without " +
+           (run_ == nullptr ? std::string("them")
+                            : "the " + counted(f.count, "blank line", "blank lines")) +
+           ", " + counted(f.left, "line", "lines") + ", " + against(f.left, kMaxLines) + why(f);
+  }
+
+  std::string overfull(const Finding& f) const {
+    std::string message =
+        counted(f.count, "tag", "tags") + " in one line, more than " + grouped(TagGroup::kCapacity);
+    if (f.left == f.count) return message;
+    return message + "; " + grouped(f.count - f.left) +
+           " of them repeat a tag before them in the line, without them " + grouped(f.left) + ", " +
+           against(f.left, TagGroup::kCapacity);
+  }
+
+  std::string invalid(const Finding& f) const {
+    return (f.many.size() == 1 ? "1 tag is" : grouped(f.many.size()) + " tags are") +
+           " not valid UTF-8, which tagtree cannot print: " +
+           joined(listed(f.many, f.many.size())) + why(f);
+  }
+
+  std::string separators(const Finding& f) const {
+    const std::string_view what = f.kind == Kind::kCommaSeparated ? "\", \""
+                                  : f.kind == Kind::kSemicolonSeparated
+                                      ? "\";\" with no space after it"
+                                      : "a tab";
+    if (run_ != nullptr ? one() : f.count == 1) {
+      return "no \"; \" in the line, which holds " + std::string(what) +
+             ": tagtree takes the whole line as one tag";
+    }
+    return "no \"; \" in " + (run_ != nullptr ? lines() : counted(f.count, "line", "lines")) +
+           ", which hold " + std::string(what) + ": tagtree takes each such line as one tag";
+  }
+
+  // What keeps the file from decoding as UTF-16 in the byte order its start suggests.
+  std::string utf16Flaw() const {
+    const bool big = survey_.utf16Mark == Utf16Mark::kBigEndian ||
+                     (survey_.utf16Mark == Utf16Mark::kNone && survey_.start.starts_with('\0'));
+    switch (big ? survey_.utf16Big : survey_.utf16Little) {
+      case Utf16Flaw::kOddLength:
+        return "it has an odd number of bytes";
+      case Utf16Flaw::kLoneSurrogate:
+        return "it holds half a surrogate pair";
+      case Utf16Flaw::kLastLineEnd:
+        return "its last line end is none in UTF-16";
+      case Utf16Flaw::kStrayNul:
+      case Utf16Flaw::kNone:
+        break;
+    }
+    return "a NUL byte stands where UTF-16 puts none";
+  }
+
+  const Report& report_;
+  const Survey& survey_;
+  const LineList::Run* run_;
+  bool whole_;
 };
 
 }  // namespace
+
+const Finding* Report::find(Kind kind) const {
+  for (const Finding& finding : findings) {
+    if (finding.kind == kind) return &finding;
+  }
+  return nullptr;
+}
+
+Report reportOf(const Survey& survey, std::string_view fileName,
+                std::optional<std::vector<Applied>> applied) {
+  Report report{survey, fileName, {}, std::move(applied)};
+  Finder(report).find();
+  return report;
+}
+
+std::uint64_t lineCount(const Report& report, const Finding& finding) {
+  std::uint64_t lines = 0;
+  forEachRun(report, finding,
+             [&](std::uint64_t first, std::uint64_t last) { lines += last - first + 1; });
+  return lines;
+}
+
+std::string messageOf(const Report& report, const Finding& finding, const LineList::Run* run,
+                      bool whole) {
+  return Messages(report, run, whole).of(finding);
+}
+
+std::string whyNoCommand(const Report& report, const Finding& finding) {
+  return Messages(report, nullptr, true).why(finding);
+}
 
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
   return grouped(n) + " " + std::string(n == 1 ? one : many);
@@ -246,6 +469,21 @@ std::string joined(const std::vector<std::string>& items) {
   return text;
 }
 
+std::string quotedTag(const Report& report, std::uint32_t slot) {
+  return quotedName(report.survey.names.name(slot));
+}
+
+std::vector<std::string> tagsWithLines(const Report& report, std::span<const std::uint32_t> slots,
+                                       std::size_t n) {
+  std::vector<std::string_view> names;
+  for (std::size_t i = 0; i < slots.size() && i < n; ++i)
+    names.push_back(report.survey.names.name(slots[i]));
+  std::vector<std::string> shown = shownNamesApart(names, Quotes::kAlways);
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    shown[i] += " (line " + grouped(report.survey.facts[slots[i]].firstLine) + ")";
+  return shown;
+}
+
 std::string_view severityName(Severity severity) {
   switch (severity) {
     case Severity::kError:
@@ -258,33 +496,130 @@ std::string_view severityName(Severity severity) {
   return "note";
 }
 
-std::vector<Finding> findingsOf(const Survey& survey, std::string_view fileName) {
-  return Finder(survey, fileName).find();
+std::string_view kindName(Kind kind) {
+  switch (kind) {
+    case Kind::kVerdict:
+      return "verdict";
+    case Kind::kTooManyLines:
+      return "too-many-lines";
+    case Kind::kBlankLines:
+      return "blank-lines";
+    case Kind::kTooManyTags:
+      return "too-many-tags";
+    case Kind::kFixByteOrderMark:
+      return "fix-byte-order-mark";
+    case Kind::kFixAlikeTags:
+      return "fix-alike-tags";
+    case Kind::kOnceOnlyTags:
+      return "once-only-tags";
+    case Kind::kOverfullLine:
+      return "overfull-line";
+    case Kind::kTooManyChildren:
+      return "too-many-children";
+    case Kind::kByteOrderMark:
+      return "byte-order-mark";
+    case Kind::kNulBytes:
+      return "nul-bytes";
+    case Kind::kInvalidUtf8:
+      return "invalid-utf-8";
+    case Kind::kCrLineEnds:
+      return "cr-line-ends";
+    case Kind::kAlikeTags:
+      return "alike-tags";
+    case Kind::kCommaSeparated:
+      return "comma-separated";
+    case Kind::kSemicolonSeparated:
+      return "semicolon-separated";
+    case Kind::kTabSeparated:
+      break;
+  }
+  return "tab-separated";
 }
 
-std::string removeByteOrderMarkCommand(std::string_view fileName) {
-  return "sed -i '1s/^\\xEF\\xBB\\xBF//' " + shellFileWord(fileName);
+std::string_view noFixName(NoFix why) {
+  switch (why) {
+    case NoFix::kNone:
+      return "";
+    case NoFix::kNotUtf16:
+      return "not-utf-16";
+    case NoFix::kMixedEncodings:
+      return "mixed-encodings";
+    case NoFix::kNulBytes:
+      return "nul-bytes";
+    case NoFix::kLineEndsFirst:
+      return "line-ends-first";
+    case NoFix::kOtherCommand:
+      break;
+  }
+  return "other-command";
 }
 
-std::string convertToUtf8Command(std::string_view encoding, std::string_view fileName) {
-  // The converted copy goes beside the file, under a name of its own.
+std::string commandOf(Fix fix, std::string_view fileName) {
   const std::string file = shellFileWord(fileName);
-  const std::string copy =
-      shellFileWord(std::string(fileName == "-" ? "FILE" : fileName) + ".utf8");
-  return "iconv -f " + std::string(encoding) + " -t UTF-8 " + file + " > " + copy + " && mv " +
-         copy + " " + file;
+  switch (fix) {
+    case Fix::kNone:
+      return "";
+    case Fix::kDeleteBlankLines:
+      // A line without tags holds only empty words and words of one space: " ", then "; "
+      // and " " over and over. A CR before the line's LF is allowed for CR LF files.
+      return "sed -i -E '/^ ?(;  ?)*\\r?$/d' " + file;
+    case Fix::kRemoveByteOrderMark:
+      return "sed -i '1s/^\\xEF\\xBB\\xBF//' " + file;
+    case Fix::kFromUtf16:  // iconv reads the byte order from the mark, and drops it
+      return convertCommand("UTF-16", fileName);
+    case Fix::kFromUtf16Le:
+      return convertCommand("UTF-16LE", fileName);
+    case Fix::kFromUtf16Be:
+      return convertCommand("UTF-16BE", fileName);
+    case Fix::kFromLatin1:
+      return convertCommand("LATIN1", fileName);
+    case Fix::kCrToLf:
+      // perl reads lines at LF, so a CR LF pair stays whole, and a file of CR line ends
+      // is one line whose CRs all turn into LF.
+      break;
+  }
+  return "perl -pi -e 's/\\r(?!\\n)/\\n/g' " + file;
 }
 
-std::string deleteBlankLinesCommand(std::string_view fileName) {
-  // A line without tags holds only empty words and words of one space: " ", then "; "
-  // and " " over and over. A CR before the line's LF is allowed for CR LF files.
-  return "sed -i -E '/^ ?(;  ?)*\\r?$/d' " + shellFileWord(fileName);
+std::string_view fixName(Fix fix) {
+  switch (fix) {
+    case Fix::kNone:
+      return "";
+    case Fix::kDeleteBlankLines:
+      return "delete-blank-lines";
+    case Fix::kRemoveByteOrderMark:
+      return "remove-byte-order-mark";
+    case Fix::kFromUtf16:
+    case Fix::kFromUtf16Le:
+    case Fix::kFromUtf16Be:
+      return "from-utf-16";
+    case Fix::kFromLatin1:
+      return "from-latin-1";
+    case Fix::kCrToLf:
+      break;
+  }
+  return "cr-to-lf";
 }
 
-std::string utf16Guess(const Survey& survey) {
-  const std::string_view start = survey.start;
-  if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return "UTF-16";
-  return start.size() >= 2 && start[0] == '\0' && start[1] != '\0' ? "UTF-16BE" : "UTF-16LE";
+std::string appliedText(const Applied& applied) {
+  switch (applied.fix) {
+    case Fix::kNone:
+      return "";
+    case Fix::kDeleteBlankLines:
+      return "deleted " + counted(applied.lines, "blank line", "blank lines");
+    case Fix::kRemoveByteOrderMark:
+      return "removed the byte-order mark";
+    case Fix::kFromUtf16:
+    case Fix::kFromUtf16Le:
+    case Fix::kFromUtf16Be:
+      return "converted it from UTF-16 to UTF-8";
+    case Fix::kFromLatin1:
+      return "converted it from Latin-1 to UTF-8";
+    case Fix::kCrToLf:
+      break;
+  }
+  return "ended with LF the " + counted(applied.lines, "line", "lines") +
+         " that ended in a CR alone";
 }
 
 }  // namespace tagtree::explain

@@ -23,6 +23,15 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Returns whether `name` holds a well-formed UTF-8 sequence of two or more bytes.
+bool holdsUtf8BeyondAscii(std::string_view name) {
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    if (static_cast<unsigned char>(name[at]) < 0x80) continue;
+    if (validUtf8Prefix(name.substr(at, 4)) > 0) return true;
+  }
+  return false;
+}
+
 // Counts the whole lines of the listing written to it, without keeping it.
 class ListingCounter : public OutputSink {
  public:
@@ -53,6 +62,8 @@ class SurveyWalk {
     NameFacts& facts = survey_.facts.emplace_back();
     facts.firstLine = survey_.lines;
     facts.validUtf8 = validUtf8Prefix(name) == name.size();
+    facts.beyondAscii = holdsUtf8BeyondAscii(
+        slot == 0 && name.starts_with(kByteOrderMark) ? name.substr(kByteOrderMark.size()) : name);
     facts.hasNul = name.find('\0') != std::string_view::npos;
     facts.hasCommaSpace = name.find(", ") != std::string_view::npos;
     facts.hasSemicolon = name.find(';') != std::string_view::npos;
@@ -77,6 +88,10 @@ class SurveyWalk {
     build([&] { builder_.tagWord(word); });
   }
 
+  void crLineEnd(bool followedByLf) {
+    if (!followedByLf) survey_.crLines.add(survey_.lines);
+  }
+
   void endLine() {
     if (tagsInLine_ == 0) survey_.blankLines.add(survey_.lines);
     if (tagsInLine_ > survey_.mostTags) {
@@ -92,8 +107,10 @@ class SurveyWalk {
   // After the walk: runs the rest of tagtree on what its grouping built, and works out
   // what needs the hierarchy.
   void finish() {
-    for (std::size_t slot = 0; slot < tallies_.size(); ++slot)
+    for (std::uint32_t slot = 0; slot < tallies_.size(); ++slot) {
       survey_.facts[slot].count = tallies_[slot].count;
+      if (tallies_[slot].count == 1) survey_.onceOnly.push_back(slot);
+    }
     tallies_ = {};  // their memory serves the work below
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
@@ -215,7 +232,7 @@ class SurveyWalk {
     fixes.tagsMergingAlike = distinct;
     for (const std::vector<std::uint32_t>& alike : survey_.alikeNames)
       fixes.tagsMergingAlike -= alike.size() - 1;
-    for (const NameFacts& facts : survey_.facts) fixes.tagsOnce += facts.count == 1;
+    fixes.tagsOnce = survey_.onceOnly.size();
     if (survey_.byteOrderMark) {
       // Only the first word loses the mark: its name goes where it occurs nowhere else,
       // and the name without the mark comes in where it is a tag not met elsewhere.
@@ -265,9 +282,14 @@ Survey survey(ByteSource& source, std::size_t readSize) {
   Survey result;
   LineWalk walk;
   SurveyWalk surveyWalk(result, walk.names());
-  InputWindow window(source, readSize);
+  Utf16Reading utf16;
+  Utf16ReadingSource reading(source, utf16);
+  InputWindow window(reading, readSize);
   walk.run(window, surveyWalk);
   surveyWalk.finish();
+  result.utf16Little = utf16.littleEndian();
+  result.utf16Big = utf16.bigEndian();
+  result.utf16Mark = utf16.mark();
   result.names = std::move(walk.names());
   return result;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/byte_source.h"
+#include "explain/utf16_reading.h"
 #include "pipeline/input_window.h"
 #include "pipeline/name_table.h"
 
@@ -75,6 +76,8 @@ struct NameFacts {
   std::uint64_t count = 0;      // occurrences as a tag word
   std::uint64_t firstLine = 0;  // where it first occurs
   bool validUtf8 = true;
+  bool beyondAscii = false;    // holds a well-formed UTF-8 sequence of two or more bytes,
+                               // not counting a byte-order mark that starts the input
   bool hasNul = false;         // holds a NUL byte
   bool hasCommaSpace = false;  // holds ", "
   bool hasSemicolon = false;   // holds ';', which no space follows in a tag
@@ -130,6 +133,7 @@ struct Survey {
   std::uint64_t mostTagsLine = 0;
 
   LineList blankLines;                      // lines without tags
+  LineList crLines;                         // lines that end in a CR with no LF after it
   std::vector<OverfullLine> overfullLines;  // every line of more than 50 tags
 
   // Known only when the file is within tagtree's limits of lines, tags and tags in a
@@ -144,11 +148,15 @@ struct Survey {
   std::string start;           // the first bytes of the input's first word, up to 4
   std::vector<std::vector<std::uint32_t>> alikeNames;  // slots of names alike but for
                                                        // end spaces or letter case
-  LineList commaLines;                  // lines without "; " whose one tag holds ", "
-  LineList semicolonLines;              // lines without "; " whose one tag holds ';'
-  LineList tabLines;                    // lines without "; " whose one tag holds a tab
-  LineList nulLines;                    // lines with a NUL byte in a tag
-  std::vector<std::uint32_t> badNames;  // every name that is not valid UTF-8
+  LineList commaLines;                       // lines without "; " whose one tag holds ", "
+  LineList semicolonLines;                   // lines without "; " whose one tag holds ';'
+  LineList tabLines;                         // lines without "; " whose one tag holds a tab
+  LineList nulLines;                         // lines with a NUL byte in a tag
+  std::vector<std::uint32_t> badNames;       // every name that is not valid UTF-8
+  std::vector<std::uint32_t> onceOnly;       // every tag that occurs once
+  Utf16Flaw utf16Little = Utf16Flaw::kNone;  // what keeps the input from being UTF-16LE
+  Utf16Flaw utf16Big = Utf16Flaw::kNone;     // and UTF-16BE
+  Utf16Mark utf16Mark = Utf16Mark::kNone;    // the UTF-16 byte-order mark it starts with
 
   Fixes fixes;
 };

@@ -1,6 +1,9 @@
-// The text form, section by section. Every sentence is built from the survey's facts; the
-// rules of tagtree themselves are stated once, under the tags, not restated per tag.
+// The text form: the findings laid out for people, section by section. Every sentence is
+// built from a finding's data; what the file breaks, what a change would leave and which
+// command fixes it are the findings' to decide. The rules of tagtree themselves are stated
+// once, under the tags, not restated per tag.
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -14,15 +17,13 @@
 namespace tagtree::explain {
 namespace {
 
-// Lists show this many entries, then say how many more there are.
-constexpr std::size_t kListed = 10;
-
 class TextWriter {
  public:
-  TextWriter(const Survey& survey, std::string_view fileName, OutputSink& out)
-      : survey_(survey), fileName_(fileName), out_(out) {}
+  TextWriter(const Report& report, OutputSink& out)
+      : report_(report), survey_(report.survey), out_(out) {}
 
   void write() {
+    writeApplied();
     writeVerdict();
     writeSizes();
     writeBreaks();
@@ -36,7 +37,7 @@ class TextWriter {
   }
 
  private:
-  std::string tag(std::uint32_t slot) const { return quotedName(survey_.names.name(slot)); }
+  std::string tag(std::uint32_t slot) const { return quotedTag(report_, slot); }
   std::uint64_t firstLine(std::uint32_t slot) const { return survey_.facts[slot].firstLine; }
   std::string tagAndLine(std::uint32_t slot) const {
     return tag(slot) + " (line " + grouped(firstLine(slot)) + ")";
@@ -46,8 +47,12 @@ class TextWriter {
     out_.write(words);
     out_.write("\n");
   }
+  // A command on a line of its own, to copy, indented by `indent` spaces.
+  void command(const Finding& finding, std::size_t indent) {
+    line(std::string(indent, ' ') + commandOf(finding.fix, report_.fileName));
+  }
 
-  // Joins the first kListed of `items`, and says how many more there are.
+  // Joins `items`, and says how many more of `total` there are.
   std::string listed(std::vector<std::string> items, std::uint64_t total) {
     if (total > items.size()) {
       items.push_back(grouped(total - items.size()) + " more");
@@ -56,33 +61,59 @@ class TextWriter {
     return joined(items);
   }
 
-  // "line 4", "lines 4 and 9", "lines 1, 2, ..., 10 and 35 more".
-  std::string linesText(const LineList& lines) {
+  // "line 4", "lines 4 and 9", "lines 1 to 10, 14 and 35 more": the first kListed runs of
+  // the lines `finding` is about.
+  std::string linesText(const Finding& finding) {
     std::vector<std::string> items;
-    for (const std::uint64_t number : lines.first(kListed)) items.push_back(grouped(number));
-    return (lines.total() == 1 ? "line " : "lines ") + listed(items, lines.total());
+    std::uint64_t shown = 0;
+    forEachRun(report_, finding, [&](std::uint64_t first, std::uint64_t last) {
+      if (items.size() == kListed) return;
+      items.push_back(first == last ? grouped(first) : grouped(first) + " to " + grouped(last));
+      shown += last - first + 1;
+    });
+    const std::uint64_t total = lineCount(report_, finding);
+    if (total > shown) {
+      items.push_back(grouped(total - shown) + " more");
+      cut_ = true;
+    }
+    return (total == 1 ? "line " : "lines ") + joined(items);
   }
 
-  // The tags in `slots`, each with its first line.
-  std::string tagsText(const std::vector<std::uint32_t>& slots) {
-    std::vector<std::string> items;
-    for (std::size_t i = 0; i < slots.size() && i < kListed; ++i)
-      items.push_back(tagAndLine(slots[i]));
-    return listed(items, slots.size());
+  // The first kListed tags of `finding`, each with its first line, and how many more.
+  std::string tagsText(const Finding& finding) {
+    return listed(tagsWithLines(report_, finding.tags(), kListed), finding.tags().size());
   }
 
-  // A command on a line of its own, to copy.
-  void command(const std::string& text) { line("    " + text); }
+  // Why `finding` offers no command, as a sentence of its own after a space, or "".
+  std::string whyText(const Finding& finding) const {
+    std::string why = whyNoCommand(report_, finding);
+    if (why.size() < 3) return "";
+    why.erase(0, 2);  // "; " or ": "
+    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
+    return " " + why + ".";
+  }
 
   std::string subject() const {
-    return fileName_ == "-" ? std::string("this input, as its files.in") : shownName(fileName_);
+    return report_.standardInput() ? std::string("this input, as its files.in")
+                                   : shownName(report_.fileName);
+  }
+
+  // What --fix did, before the report on its result.
+  void writeApplied() {
+    if (!report_.applied) return;
+    std::vector<std::string> changes;
+    for (const Applied& applied : *report_.applied) changes.push_back(appliedText(applied));
+    line(changes.empty() ? "--fix changed nothing in " + subject() + "."
+                         : "Fixed " + subject() + ": " + joined(changes) + ".");
+    line();
   }
 
   void writeVerdict() {
     const Verdict& verdict = survey_.verdict;
-    if (verdict.outcome == Outcome::kSucceeds) {
+    const Finding& finding = *report_.find(Kind::kVerdict);
+    if (verdict.status == 0) {
       line("tagtree succeeds on " + subject() + ": it prints " +
-           (verdict.paths == 0 ? std::string("nothing") : counted(verdict.paths, "path", "paths")) +
+           (finding.count == 0 ? std::string("nothing") : counted(finding.count, "path", "paths")) +
            " and exits with status 0.");
       return;
     }
@@ -91,34 +122,34 @@ class TextWriter {
     line();
     line("    " + std::string(kErrorLinePrefix) + verdict.message);
     line();
-    if (const std::string words = meaning(); !words.empty()) line(words);
+    if (const std::string words = meaning(finding); !words.empty()) line(words);
   }
 
-  std::string meaning() const {
-    const Verdict& verdict = survey_.verdict;
-    const std::string at = grouped(verdict.line);
-    switch (verdict.outcome) {
+  // What the failure of the verdict `finding` means.
+  std::string meaning(const Finding& finding) const {
+    const std::string at = grouped(finding.line);
+    switch (survey_.verdict.outcome) {
       case Outcome::kTooManyTags:
         return "It stops on line " + at + ", where the " + grouped(kMaxTags + 1) +
-               "st distinct tag, " + tag(kMaxTags) + ", first appears, and prints nothing else.";
+               "st distinct tag, " + tag(finding.tag) + ", first appears, and prints nothing else.";
       case Outcome::kTooManyLines:
         return "It stops at the end of line " + at + ", the " + grouped(kMaxLines + 1) +
                "st, and prints nothing else.";
       case Outcome::kOverfullLine:
         return "It stops at the end of line " + at + ", which holds more than " +
                grouped(TagGroup::kCapacity) + " tags, and prints nothing else.";
-      case Outcome::kTooManyChildren:
-        if (survey_.crowdedParents.empty()) return "";
-        return "It stops before it prints anything: " + tag(survey_.crowdedParents.front().slot) +
-               " would be the parent of " + grouped(survey_.crowdedParents.front().children) +
-               " tags.";
-      case Outcome::kBadName: {
-        if (!survey_.badName) return "";
-        return "It prints " +
-               (verdict.paths == 0 ? "" : counted(verdict.paths, "path", "paths") + ", then ") +
-               "the path of " + tagAndLine(*survey_.badName) +
-               " up to its first byte that is not UTF-8, and the error right after it.";
+      case Outcome::kTooManyChildren: {
+        const Finding* crowded = report_.find(Kind::kTooManyChildren);
+        if (crowded == nullptr) return "";
+        return "It stops before it prints anything: " + tag(crowded->tag) +
+               " would be the parent of " + grouped(crowded->count) + " tags.";
       }
+      case Outcome::kBadName:
+        if (finding.tag == kNoTag) return "";
+        return "It prints " +
+               (finding.count == 0 ? "" : counted(finding.count, "path", "paths") + ", then ") +
+               "the path of " + tagAndLine(finding.tag) +
+               " up to its first byte that is not UTF-8, and the error right after it.";
       default:
         return "";
     }
@@ -126,7 +157,8 @@ class TextWriter {
 
   void writeSizes() {
     line();
-    line(survey_.nulLines.total() > 0
+    const Finding* nul = report_.find(Kind::kNulBytes);
+    line(nul != nullptr && nul->fix != Fix::kNone
              ? "Sizes, counted as tagtree counts them, reading the file as UTF-8:"
              : "Sizes, counted as tagtree counts them:");
     const auto size = [&](const std::string& what, std::uint64_t n, std::uint64_t limit) {
@@ -142,98 +174,89 @@ class TextWriter {
   }
 
   void writeBreaks() {
-    const std::uint64_t distinct = survey_.names.size();
-    const Fixes& fixes = survey_.fixes;
-    bool any = false;
+    const Finding& verdict = *report_.find(Kind::kVerdict);
+    int breaks = 0;
     const auto heading = [&] {
-      if (any) return;
-      any = true;
+      if (breaks++ > 0) return;
       line();
       line("Where the file breaks tagtree's limits:");
     };
-    int breaks = 0;
-    if (survey_.lines > kMaxLines) {
-      heading();
-      ++breaks;
-      line("  " + counted(survey_.lines, "line", "lines") + ", more than " + grouped(kMaxLines) +
-           ": line " + grouped(kMaxLines + 1) + " is one too many.");
-      const std::uint64_t blank = survey_.blankLines.total();
-      if (blank > 0) {
-        line("    " + grouped(blank) + (blank == 1 ? " is blank, " : " are blank, ") +
-             linesText(survey_.blankLines) + "; without them, " +
-             counted(fixes.linesWithoutBlank, "line", "lines") + ", " +
-             against(fixes.linesWithoutBlank, kMaxLines) + ". This deletes them:");
-        line("      " + deleteBlankLinesCommand(fileName_));
+    std::vector<std::string> overfull;  // the first kListed lines of too many tags
+    std::uint64_t overfullLines = 0;
+    for (const Finding& f : report_.findings) {
+      switch (f.kind) {
+        case Kind::kTooManyLines:
+          heading();
+          line("  " + counted(f.count, "line", "lines") + ", more than " + grouped(kMaxLines) +
+               ": line " + grouped(f.line) + " is one too many.");
+          break;
+        case Kind::kBlankLines:
+          line("    " + grouped(f.count) + (f.count == 1 ? " is blank, " : " are blank, ") +
+               linesText(f) + "; without them, " + counted(f.left, "line", "lines") + ", " +
+               against(f.left, kMaxLines) +
+               (f.fix != Fix::kNone ? ". This deletes them:" : "." + whyText(f)));
+          if (f.fix != Fix::kNone) command(f, 6);
+          break;
+        case Kind::kTooManyTags:
+          heading();
+          line("  " + counted(f.count, "distinct tag", "distinct tags") + ", more than " +
+               grouped(kMaxTags) + ": the " + grouped(kMaxTags + 1) + "st, " + tag(f.tag) +
+               ", first appears on line " + grouped(f.line) + ".");
+          break;
+        case Kind::kFixByteOrderMark:
+          line("    Without the byte-order mark (see Warnings): " +
+               counted(f.left, "distinct tag", "distinct tags") + ", within the limit.");
+          break;
+        case Kind::kFixAlikeTags:
+          line("    With each group of alike tags (see Warnings) made one: " +
+               counted(f.left, "distinct tag", "distinct tags") + ", within the limit.");
+          break;
+        case Kind::kOnceOnlyTags:
+          line("    " + grouped(f.count) + (f.count == 1 ? " occurs" : " occur") + " once: " +
+               tagsText(f) + "; without them, " + counted(f.left, "distinct tag", "distinct tags") +
+               ", " + against(f.left, kMaxTags) + ".");
+          break;
+        case Kind::kOverfullLine:
+          if (overfullLines++ == 0) heading();
+          if (overfull.size() < kListed) overfull.push_back(overfullItem(f));
+          break;
+        case Kind::kTooManyChildren:
+          heading();
+          line("  More than " + grouped(TagGroup::kCapacity) + " children: " + tagAndLine(f.tag) +
+               " would be the parent of " + grouped(f.count) + " tags.");
+          break;
+        default:
+          break;
       }
     }
-    if (distinct > kMaxTags) {
-      heading();
-      ++breaks;
-      line("  " + counted(distinct, "distinct tag", "distinct tags") + ", more than " +
-           grouped(kMaxTags) + ": the " + grouped(kMaxTags + 1) + "st, " + tag(kMaxTags) +
-           ", first appears on line " + grouped(firstLine(kMaxTags)) + ".");
-      if (fixes.tagsWithoutByteOrderMark && *fixes.tagsWithoutByteOrderMark <= kMaxTags) {
-        line("    Without the byte-order mark (see Warnings): " +
-             counted(*fixes.tagsWithoutByteOrderMark, "distinct tag", "distinct tags") +
-             ", within the limit.");
-      }
-      if (!survey_.alikeNames.empty() && fixes.tagsMergingAlike <= kMaxTags) {
-        line("    With each group of alike tags (see Warnings) made one: " +
-             counted(fixes.tagsMergingAlike, "distinct tag", "distinct tags") +
-             ", within the limit.");
-      }
-      if (fixes.tagsOnce > 0) {
-        std::vector<std::uint32_t> once;
-        for (std::uint32_t slot = 0; slot < survey_.facts.size() && once.size() < kListed; ++slot) {
-          if (survey_.facts[slot].count == 1) once.push_back(slot);
-        }
-        std::vector<std::string> items;
-        for (const std::uint32_t slot : once) items.push_back(tagAndLine(slot));
-        const std::uint64_t left = distinct - fixes.tagsOnce;
-        line("    " + grouped(fixes.tagsOnce) + (fixes.tagsOnce == 1 ? " occurs" : " occur") +
-             " once: " + listed(items, fixes.tagsOnce) + "; without them, " +
-             counted(left, "distinct tag", "distinct tags") + ", " + against(left, kMaxTags) + ".");
-      }
-    }
-    if (!survey_.overfullLines.empty()) {
-      heading();
-      ++breaks;
-      std::vector<std::string> items;
-      for (const OverfullLine& overfull : survey_.overfullLines) {
-        if (items.size() == kListed) break;
-        std::string item =
-            "line " + grouped(overfull.line) + " (" + grouped(overfull.tags) + " tags";
-        if (overfull.repeats > 0) {
-          const std::uint64_t left = overfull.tags - overfull.repeats;
-          item += ", " + grouped(overfull.repeats) + " of them repeats: " + grouped(left) +
-                  " without them, " + against(left, TagGroup::kCapacity);
-        }
-        items.push_back(item + ")");
-      }
+    if (overfullLines > 0) {
       line("  More than " + grouped(TagGroup::kCapacity) +
-           " tags in one line: " + listed(items, survey_.overfullLines.size()) + ".");
+           " tags in one line: " + listed(overfull, overfullLines) + ".");
     }
-    for (const CrowdedParent& crowded : survey_.crowdedParents) {
+    if (survey_.verdict.outcome == Outcome::kBadName && verdict.tag != kNoTag) {
       heading();
-      ++breaks;
-      line("  More than " + grouped(TagGroup::kCapacity) +
-           " children: " + tagAndLine(crowded.slot) + " would be the parent of " +
-           grouped(crowded.children) + " tags.");
+      line("  A name to print that is not valid UTF-8: " + tagAndLine(verdict.tag) + ".");
     }
-    if (survey_.badName) {
-      heading();
-      ++breaks;
-      line("  A name to print that is not valid UTF-8: " + tagAndLine(*survey_.badName) + ".");
-    }
-    if (!any) return;
-    if (breaks > 1 && survey_.verdict.line != 0) {
-      line("tagtree stops at the first of these it meets, on line " +
-           grouped(survey_.verdict.line) + ".");
+    if (breaks == 0) return;
+    // Each line of too many tags is a break of its own.
+    if (breaks > 1 && verdict.line != 0 && survey_.verdict.outcome != Outcome::kBadName) {
+      line("tagtree stops at the first of these it meets, on line " + grouped(verdict.line) + ".");
     }
     if (!survey_.hierarchyKnown) {
       line("Whether a tag would have more than " + grouped(TagGroup::kCapacity) +
            " children shows once the file is within these.");
     }
+  }
+
+  // A line of too many tags: "line 3 (53 tags, 3 of them repeats: 50 without them, within
+  // the limit)".
+  static std::string overfullItem(const Finding& f) {
+    std::string item = "line " + grouped(f.line) + " (" + grouped(f.count) + " tags";
+    if (f.left != f.count) {
+      item += ", " + grouped(f.count - f.left) + " of them repeats: " + grouped(f.left) +
+              " without them, " + against(f.left, TagGroup::kCapacity);
+    }
+    return item + ")";
   }
 
   void writeTags() {
@@ -318,73 +341,81 @@ class TextWriter {
       line();
       line("Warnings:");
     };
-    const bool utf16 = survey_.nulLines.total() > 0;
-    if (utf16) {
-      heading();
-      line("  NUL bytes in the tags of " + linesText(survey_.nulLines) +
-           ": the file is likely UTF-16, which tagtree reads as UTF-8. This converts it:");
-      command(convertToUtf8Command(utf16Guess(survey_), fileName_));
-    }
-    if (survey_.byteOrderMark) {
-      heading();
-      line("  The file starts with a UTF-8 byte-order mark, which becomes part of its first tag, " +
-           tag(0) + " (line 1). This removes it:");
-      command(removeByteOrderMarkCommand(fileName_));
-    }
-    if (!survey_.alikeNames.empty()) {
-      heading();
-      line(
-          "  Tags alike but for letter case, compatible forms or spaces at their ends, which "
-          "tagtree tells apart:");
-      for (std::size_t group = 0; group < survey_.alikeNames.size() && group < kListed; ++group) {
-        // Names alike may be long and alike at both ends: each is shown with where it differs.
-        const std::vector<std::uint32_t>& alike = survey_.alikeNames[group];
-        std::vector<std::string_view> names;
-        for (std::size_t i = 0; i < alike.size() && i < kListed; ++i)
-          names.push_back(survey_.names.name(alike[i]));
-        const std::vector<std::string> shown = shownNamesApart(names, Quotes::kAlways);
-        std::vector<std::string> items;
-        for (std::size_t i = 0; i < shown.size(); ++i)
-          items.push_back(shown[i] + " (line " + grouped(firstLine(alike[i])) + ")");
-        line("    " + listed(items, alike.size()));
+    std::size_t alikeGroups = 0;
+    for (std::size_t i = 0; i < report_.findings.size(); ++i) {
+      const Finding& f = report_.findings[i];
+      switch (f.kind) {
+        case Kind::kByteOrderMark:
+          heading();
+          line(
+              "  The file starts with a UTF-8 byte-order mark, which becomes part of its first "
+              "tag, " +
+              tagAndLine(f.tag) + ". This removes it:");
+          command(f, 4);
+          break;
+        case Kind::kNulBytes:
+          heading();
+          if (f.fix != Fix::kNone) {
+            line("  NUL bytes in the tags of " + linesText(f) +
+                 ": the file is UTF-16, which tagtree reads as UTF-8. This converts it:");
+            command(f, 4);
+          } else {
+            line("  NUL bytes in the tags of " + linesText(f) + ", but the file is not UTF-16" +
+                 whyNoCommand(report_, f) + ".");
+          }
+          break;
+        case Kind::kInvalidUtf8:
+          heading();
+          line("  Tags that are not valid UTF-8, which tagtree cannot print: " + tagsText(f) + "." +
+               (f.fix != Fix::kNone ? " The file holds no other UTF-8 beyond ASCII, so if it is "
+                                      "Latin-1, this converts it:"
+                                    : whyText(f)));
+          if (f.fix != Fix::kNone) command(f, 4);
+          break;
+        case Kind::kCrLineEnds:
+          heading();
+          line("  A CR alone ends " + linesText(f) +
+               ", which sed and most tools do not take for a line end. This ends them with LF:");
+          command(f, 4);
+          break;
+        case Kind::kAlikeTags:
+          heading();
+          if (alikeGroups == 0) {
+            line(
+                "  Tags alike but for letter case, compatible forms or spaces at their ends, "
+                "which tagtree tells apart:");
+          }
+          if (alikeGroups++ < kListed) line("    " + tagsText(f));
+          if (alikeGroups > kListed && (i + 1 == report_.findings.size() ||
+                                        report_.findings[i + 1].kind != Kind::kAlikeTags)) {
+            cut_ = true;
+            line("    and " + counted(alikeGroups - kListed, "more group", "more groups"));
+          }
+          break;
+        case Kind::kCommaSeparated:
+        case Kind::kSemicolonSeparated:
+        case Kind::kTabSeparated:
+          heading();
+          line("  No \"; \" in " + linesText(f) + ", which " + (f.count == 1 ? "holds " : "hold ") +
+               (f.kind == Kind::kCommaSeparated       ? "\", \""
+                : f.kind == Kind::kSemicolonSeparated ? "\";\" with no space after it"
+                                                      : "a tab") +
+               ": tagtree takes such a line as one tag.");
+          break;
+        default:
+          break;
       }
-      if (survey_.alikeNames.size() > kListed) {
-        cut_ = true;
-        line("    and " +
-             counted(survey_.alikeNames.size() - kListed, "more group", "more groups"));
-      }
-    }
-    if (!utf16) {  // in UTF-16 no line holds "; ": the NUL warning says why
-      const auto separator = [&](const LineList& lines, std::string_view what) {
-        if (lines.total() == 0) return;
-        heading();
-        line("  No \"; \" in " + linesText(lines) + ", which " +
-             (lines.total() == 1 ? "holds " : "hold ") + std::string(what) +
-             ": tagtree takes such a line as one tag.");
-      };
-      separator(survey_.commaLines, "\", \"");
-      separator(survey_.semicolonLines, "\";\" with no space after it");
-      separator(survey_.tabLines, "a tab");
-    }
-    if (!survey_.badNames.empty()) {
-      heading();
-      line("  Tags that are not valid UTF-8, which tagtree cannot print: " +
-           tagsText(survey_.badNames) + "." +
-           (utf16 ? "" : " If the file is Latin-1, this converts it to UTF-8:"));
-      if (!utf16) command(convertToUtf8Command("LATIN1", fileName_));
     }
   }
 
+  const Report& report_;
   const Survey& survey_;
-  std::string_view fileName_;
   OutputSink& out_;
   bool cut_ = false;  // a list was cut short
 };
 
 }  // namespace
 
-void writeTextReport(const Survey& survey, std::string_view fileName, OutputSink& out) {
-  TextWriter(survey, fileName, out).write();
-}
+void writeTextReport(const Report& report, OutputSink& out) { TextWriter(report, out).write(); }
 
 }  // namespace tagtree::explain

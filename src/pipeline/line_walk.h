@@ -36,6 +36,10 @@ struct TagWord {
 //   visitor.endLine()              the line has ended.
 // The empty word and " " are skipped: the visitor never hears of them. Any call may
 // throw, which ends the walk at once: nothing more is read.
+//
+// A visitor may also have crLineEnd(bool followedByLf): told, for a line that ended at a
+// CR, whether an LF came right after it (CR LF, one line end) or not (a CR alone). It is
+// told once the next byte is known, or the input has ended, so after that line's endLine.
 template <typename Visitor>
 concept LineVisitor = requires(Visitor& visitor, std::uint32_t slot, std::string_view name,
                                const TagWord& word) {
@@ -77,9 +81,13 @@ class LineWalker {
       // A line starts only where a byte is left: a final line end starts none, and the
       // LF of a CR LF pair, however late it arrives, is part of the line end before it.
       while (p == window_.end()) {
-        if (!window_.refill(p)) return;
+        if (!window_.refill(p)) {
+          if (afterCr) crLineEnd(false);
+          return;
+        }
         p = window_.begin();
       }
+      if (afterCr) crLineEnd(*p == '\n');
       if (const char* start = startOfLine(p, afterCr); start != p) {
         p = start;
         afterCr = false;
@@ -115,6 +123,13 @@ class LineWalker {
     }
     visitor_.endLine();
     return p;
+  }
+
+  // Tells the visitor that wants to know how a line that ended at a CR ended.
+  void crLineEnd(bool followedByLf) {
+    if constexpr (requires { visitor_.crLineEnd(followedByLf); }) {
+      visitor_.crLineEnd(followedByLf);
+    }
   }
 
   // Returns the word that starts at `p`, reading more input while its end is not in

@@ -418,8 +418,9 @@ std::pair<std::multiset<std::string>, std::string> linesOf(std::string_view text
 // verdict first.
 void expectFormsAgree(const explain::Survey& survey, int status, const std::string& output,
                       const std::multiset<std::string>& paths) {
+  const explain::Report model = explain::reportOf(survey, "-");
   StringSink json;
-  explain::writeJsonReport(survey, "-", json);
+  explain::writeJsonReport(model, json);
   const nlohmann::json report = nlohmann::json::parse(json.text(), nullptr, false);
   ASSERT_FALSE(report.is_discarded()) << json.text();
   EXPECT_EQ(report.at("version"), explain::kJsonReportVersion);
@@ -443,7 +444,7 @@ void expectFormsAgree(const explain::Survey& survey, int status, const std::stri
   EXPECT_EQ(stated, status == 0 ? paths : std::multiset<std::string>{});
 
   StringSink gnu;
-  explain::writeGnuReport(survey, "-", gnu);
+  explain::writeGnuReport(model, gnu);
   static const std::regex kShape("<stdin>:(?:([1-9][0-9]*):)? (error|warning|note): [^\n]+");
   std::size_t start = 0, lines = 0;
   for (std::size_t end; (end = gnu.text().find('\n', start)) != std::string::npos;

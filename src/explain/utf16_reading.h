@@ -1,0 +1,79 @@
+// Whether an input, read byte by byte as it streams past, decodes as UTF-16 of either byte
+// order. A file full of NUL bytes is most often UTF-16, but a UTF-8 file with a stray NUL
+// is not, and converting it from UTF-16 would garble every tag: so converting is offered
+// only where the file's own bytes bear it out.
+#ifndef TAGTREE_EXPLAIN_UTF16_READING_H_
+#define TAGTREE_EXPLAIN_UTF16_READING_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "base/byte_source.h"
+
+namespace tagtree::explain {
+
+// What keeps bytes from being UTF-16 of one byte order.
+enum class Utf16Flaw {
+  kNone,           // they decode whole
+  kOddLength,      // an odd number of bytes
+  kStrayNul,       // a NUL byte where UTF-16 text puts none: the low byte of a code unit,
+                   // so either a NUL character or no text at all
+  kLoneSurrogate,  // half of a surrogate pair without its other half
+  kLastLineEnd,    // the input ends in a CR or LF byte that is no line end in UTF-16
+};
+
+enum class Utf16Mark { kNone, kLittleEndian, kBigEndian };
+
+class Utf16Reading {
+ public:
+  // Takes the next bytes of the input.
+  void feed(std::string_view bytes);
+
+  // Returns what keeps the bytes fed so far, all of the input, from decoding as UTF-16
+  // little-endian or big-endian: kNone where they decode whole, every NUL byte the high
+  // byte of its code unit, every surrogate paired, and a CR or LF byte at the end the
+  // low byte of a line end.
+  Utf16Flaw littleEndian() const { return flawOf(little_); }
+  Utf16Flaw bigEndian() const { return flawOf(big_); }
+
+  // Returns the byte order of the UTF-16 byte-order mark the input starts with, if any.
+  Utf16Mark mark() const { return mark_; }
+
+ private:
+  struct Order {
+    Utf16Flaw flaw = Utf16Flaw::kNone;
+    bool afterLead = false;  // the last code unit was a lead surrogate
+  };
+  Utf16Flaw flawOf(const Order& order) const;
+  // Takes the code unit of the high byte `high` and low byte `low` in `order`.
+  static void take(Order& order, unsigned char high, unsigned char low);
+  // Takes the code unit made of the bytes `first` and `second`, in that order.
+  void unit(unsigned char first, unsigned char second);
+
+  Order little_, big_;
+  std::uint64_t size_ = 0;
+  unsigned char pending_ = 0;   // the first byte of a code unit, where size_ is odd
+  unsigned char last_[2] = {};  // the last two bytes
+  Utf16Mark mark_ = Utf16Mark::kNone;
+};
+
+// A ByteSource that passes on the bytes of another and feeds them to a Utf16Reading.
+class Utf16ReadingSource : public ByteSource {
+ public:
+  Utf16ReadingSource(ByteSource& source, Utf16Reading& reading)
+      : source_(source), reading_(reading) {}
+  std::size_t read(char* into, std::size_t capacity) override {
+    const std::size_t size = source_.read(into, capacity);
+    reading_.feed({into, size});
+    return size;
+  }
+
+ private:
+  ByteSource& source_;
+  Utf16Reading& reading_;
+};
+
+}  // namespace tagtree::explain
+
+#endif  // TAGTREE_EXPLAIN_UTF16_READING_H_
