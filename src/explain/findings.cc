@@ -52,10 +52,11 @@ class Finder {
   }
 
   // The conversion from UTF-16 that the file's bytes bear out, or Fix::kNone. The file must
-  // decode whole as UTF-16 of one byte order: NUL bytes only where such text puts them,
-  // every surrogate paired. A UTF-16 byte-order mark, which no UTF-8 text starts with,
-  // then settles it; without one, a UTF-8 file with a stray NUL might decode too, so none
-  // of its tags may read as UTF-8 text without a NUL.
+  // decode whole as UTF-16 of one byte order to text: no NUL character, every surrogate
+  // paired. A UTF-16 byte-order mark, which no UTF-8 text starts with, names the order and
+  // settles it. Without one, the order is the one whose high bytes hold more NULs, as
+  // those of ASCII characters do; and since a UTF-8 file with a stray NUL might decode
+  // too, none of its tags may read as UTF-8 text without a NUL.
   Fix fromUtf16() {
     if (survey_.nulLines.total() == 0 || survey_.byteOrderMark) return Fix::kNone;
     const bool little = survey_.utf16Little == Utf16Flaw::kNone;
@@ -70,9 +71,15 @@ class Finder {
     }
     utf8Text_ = firstSlot([](const NameFacts& facts) { return facts.validUtf8 && !facts.hasNul; });
     if (utf8Text_ != kNoTag) return Fix::kNone;
-    // A NUL is the low byte of a code unit in one order where it is the high byte in the
-    // other, so with NULs at most one order decodes.
-    return little ? Fix::kFromUtf16Le : big ? Fix::kFromUtf16Be : Fix::kNone;
+    switch (survey_.utf16Order) {
+      case Utf16Mark::kLittleEndian:
+        return little ? Fix::kFromUtf16Le : Fix::kNone;
+      case Utf16Mark::kBigEndian:
+        return big ? Fix::kFromUtf16Be : Fix::kNone;
+      case Utf16Mark::kNone:
+        break;
+    }
+    return Fix::kNone;
   }
 
  private:
@@ -396,11 +403,13 @@ class Messages {
            ", which hold " + std::string(what) + ": tagtree takes each such line as one tag";
   }
 
-  // What keeps the file from decoding as UTF-16 in the byte order its start suggests.
+  // What keeps the file from decoding as UTF-16 in the byte order its mark or its NUL
+  // bytes suggest.
   std::string utf16Flaw() const {
-    const bool big = survey_.utf16Mark == Utf16Mark::kBigEndian ||
-                     (survey_.utf16Mark == Utf16Mark::kNone && survey_.start.starts_with('\0'));
-    switch (big ? survey_.utf16Big : survey_.utf16Little) {
+    const Utf16Mark order =
+        survey_.utf16Mark != Utf16Mark::kNone ? survey_.utf16Mark : survey_.utf16Order;
+    if (order == Utf16Mark::kNone) return "its NUL bytes suggest neither byte order";
+    switch (order == Utf16Mark::kBigEndian ? survey_.utf16Big : survey_.utf16Little) {
       case Utf16Flaw::kOddLength:
         return "it has an odd number of bytes";
       case Utf16Flaw::kLoneSurrogate:
@@ -411,7 +420,7 @@ class Messages {
       case Utf16Flaw::kNone:
         break;
     }
-    return "a NUL byte stands where UTF-16 puts none";
+    return "it holds a NUL character, which no text has";
   }
 
   const Report& report_;

@@ -152,7 +152,6 @@ class SurveyWalk {
   // The first word of the input, whose name may start with a byte-order mark.
   void noteFirstWord(std::uint32_t slot) {
     const std::string_view name = names_.name(slot);
-    survey_.start = name.substr(0, 4);
     survey_.byteOrderMark = name.starts_with(kByteOrderMark);
   }
 
@@ -290,6 +289,7 @@ Survey survey(ByteSource& source, std::size_t readSize) {
   result.utf16Little = utf16.littleEndian();
   result.utf16Big = utf16.bigEndian();
   result.utf16Mark = utf16.mark();
+  result.utf16Order = utf16.likelyOrder();
   result.names = std::move(walk.names());
   return result;
 }

@@ -145,7 +145,6 @@ struct Survey {
 
   // What is seldom meant.
   bool byteOrderMark = false;  // the input starts with a UTF-8 byte-order mark
-  std::string start;           // the first bytes of the input's first word, up to 4
   std::vector<std::vector<std::uint32_t>> alikeNames;  // slots of names alike but for
                                                        // end spaces or letter case
   LineList commaLines;                       // lines without "; " whose one tag holds ", "
@@ -157,6 +156,7 @@ struct Survey {
   Utf16Flaw utf16Little = Utf16Flaw::kNone;  // what keeps the input from being UTF-16LE
   Utf16Flaw utf16Big = Utf16Flaw::kNone;     // and UTF-16BE
   Utf16Mark utf16Mark = Utf16Mark::kNone;    // the UTF-16 byte-order mark it starts with
+  Utf16Mark utf16Order = Utf16Mark::kNone;   // the byte order its NUL bytes suggest
 
   Fixes fixes;
 };

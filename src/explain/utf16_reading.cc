@@ -27,7 +27,7 @@ void Utf16Reading::take(Order& order, unsigned char high, unsigned char low) {
   if (order.flaw != Utf16Flaw::kNone) return;
   const bool lead = high >= 0xD8 && high <= 0xDB;
   const bool trail = high >= 0xDC && high <= 0xDF;
-  if (low == 0) {
+  if (low == 0 && high == 0) {
     order.flaw = Utf16Flaw::kStrayNul;
   } else if (trail != order.afterLead) {
     order.flaw = Utf16Flaw::kLoneSurrogate;
@@ -36,6 +36,8 @@ void Utf16Reading::take(Order& order, unsigned char high, unsigned char low) {
 }
 
 void Utf16Reading::unit(unsigned char first, unsigned char second) {
+  nulsAtEven_ += first == 0;
+  nulsAtOdd_ += second == 0;
   if (size_ == 2 && first == 0xFF && second == 0xFE) mark_ = Utf16Mark::kLittleEndian;
   if (size_ == 2 && first == 0xFE && second == 0xFF) mark_ = Utf16Mark::kBigEndian;
   take(little_, second, first);
@@ -83,10 +85,8 @@ Utf16Flaw Utf16Reading::flawOf(const Order& order) const {
   if (order.afterLead) return Utf16Flaw::kLoneSurrogate;
   // UTF-16 text that ends in a line end ends in its NUL byte (little-endian) or in the
   // CR or LF after its NUL (big-endian), never in a CR or LF beside a byte of text.
-  if (last_[1] == '\n' || last_[1] == '\r') {
-    const bool big = &order == &big_;
-    if (last_[big ? 0 : 1] != 0 && last_[big ? 1 : 0] != 0) return Utf16Flaw::kLastLineEnd;
-  }
+  if ((last_[1] == '\n' || last_[1] == '\r') && (&order == &little_ || last_[0] != 0))
+    return Utf16Flaw::kLastLineEnd;
   return Utf16Flaw::kNone;
 }
 

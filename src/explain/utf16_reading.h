@@ -17,8 +17,8 @@ namespace tagtree::explain {
 enum class Utf16Flaw {
   kNone,           // they decode whole
   kOddLength,      // an odd number of bytes
-  kStrayNul,       // a NUL byte where UTF-16 text puts none: the low byte of a code unit,
-                   // so either a NUL character or no text at all
+  kStrayNul,       // two NUL bytes that make one code unit: a NUL character, which text
+                   // has none of
   kLoneSurrogate,  // half of a surrogate pair without its other half
   kLastLineEnd,    // the input ends in a CR or LF byte that is no line end in UTF-16
 };
@@ -31,14 +31,22 @@ class Utf16Reading {
   void feed(std::string_view bytes);
 
   // Returns what keeps the bytes fed so far, all of the input, from decoding as UTF-16
-  // little-endian or big-endian: kNone where they decode whole, every NUL byte the high
-  // byte of its code unit, every surrogate paired, and a CR or LF byte at the end the
-  // low byte of a line end.
+  // little-endian or big-endian: kNone where they decode whole to text, with no NUL
+  // character, every surrogate paired, and a CR or LF byte at the end part of a line end.
   Utf16Flaw littleEndian() const { return flawOf(little_); }
   Utf16Flaw bigEndian() const { return flawOf(big_); }
 
   // Returns the byte order of the UTF-16 byte-order mark the input starts with, if any.
   Utf16Mark mark() const { return mark_; }
+
+  // Returns the byte order whose high bytes hold more of the input's NUL bytes: UTF-16
+  // text of ASCII or Latin-1 characters has a NUL in the high byte of each. kNone where
+  // both hold as many, none above all.
+  Utf16Mark likelyOrder() const {
+    return nulsAtOdd_ > nulsAtEven_   ? Utf16Mark::kLittleEndian
+           : nulsAtEven_ > nulsAtOdd_ ? Utf16Mark::kBigEndian
+                                      : Utf16Mark::kNone;
+  }
 
  private:
   struct Order {
@@ -55,6 +63,7 @@ class Utf16Reading {
   std::uint64_t size_ = 0;
   unsigned char pending_ = 0;   // the first byte of a code unit, where size_ is odd
   unsigned char last_[2] = {};  // the last two bytes
+  std::uint64_t nulsAtEven_ = 0, nulsAtOdd_ = 0;  // NUL bytes at even and odd offsets
   Utf16Mark mark_ = Utf16Mark::kNone;
 };
 

@@ -1,0 +1,165 @@
+// The report's model: for each kind of file, the findings, in order, each with what it
+// decides: severity, lines, tags, counts, whether a change is enough, and the command, or
+// why none is offered. Every command must appear once, whichever findings it mends.
+#include "explain/findings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "explain/shown_name.h"
+#include "explain/survey.h"
+#include "messy_file.h"
+#include "tag_text.h"
+
+namespace tagtree::explain {
+namespace {
+
+using namespace std::string_literals;
+using messy::utf16;
+using tag_text::numberedTags;
+using tag_text::repeatedLines;
+
+// Returns `finding` as one line: "kind severity lines=1-2,5 tags=0,3 count=N left=M
+// within fix=NAME why=NAME", each part only where it says something.
+std::string describe(const Report& report, const Finding& finding) {
+  std::string text =
+      std::string(kindName(finding.kind)) + " " + std::string(severityName(finding.severity));
+  std::string runs;
+  forEachRun(report, finding, [&](std::uint64_t first, std::uint64_t last) {
+    runs += (runs.empty() ? "" : ",") + std::to_string(first) +
+            (first == last ? "" : "-" + std::to_string(last));
+  });
+  if (!runs.empty()) text += " lines=" + runs;
+  std::string tags;
+  for (const std::uint32_t slot : finding.tags())
+    tags += (tags.empty() ? "" : ",") + std::to_string(slot);
+  if (!tags.empty()) text += " tags=" + tags;
+  if (finding.count != 0) text += " count=" + std::to_string(finding.count);
+  if (finding.left != 0) text += " left=" + std::to_string(finding.left);
+  if (finding.withinLimit) text += " within";
+  if (finding.fix != Fix::kNone) text += " fix=" + std::string(fixName(finding.fix));
+  if (finding.noFix != NoFix::kNone) text += " why=" + std::string(noFixName(finding.noFix));
+  if (finding.evidence != kNoTag) text += " evidence=" + std::to_string(finding.evidence);
+  return text;
+}
+
+std::vector<std::string> describeAll(const std::string& bytes) {
+  TextSource source(bytes);
+  const Survey surveyed = survey(source);
+  const Report report = reportOf(surveyed, "files.in");
+  std::vector<std::string> described;
+  for (const Finding& finding : report.findings) described.push_back(describe(report, finding));
+  return described;
+}
+
+TEST(Findings, DecideEachThingOnce) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> findings;
+  };
+  const std::string sixty = repeatedLines("a", 56) + "\n \n; \na\n";  // lines 57 to 59 blank
+  const std::string hundred = numberedTags(0, 50) + "\n" + numberedTags(50, 50) + "\n";
+  const Case cases[] = {
+      {"a file tagtree succeeds on", "news; sport\nnews\n", {"verdict note count=2"}},
+      {"blank lines, LF",
+       sixty,
+       {"verdict error lines=51", "too-many-lines error lines=51 count=60",
+        "blank-lines note lines=57-59 count=3 left=57 fix=delete-blank-lines"}},
+      {"blank lines, CR LF: sed reads the lines",
+       "a\r\n\r\n" + repeatedLines("a", 49),
+       {"verdict error lines=51", "too-many-lines error lines=51 count=51",
+        "blank-lines note lines=2 count=1 left=50 within fix=delete-blank-lines"}},
+      {"blank lines, CR: not until the line ends are LF",
+       "a\r\r" + repeatedLines("a", 49),
+       {"verdict error lines=51", "too-many-lines error lines=51 count=51",
+        "blank-lines note lines=2 count=1 left=50 within why=line-ends-first",
+        "cr-line-ends warning lines=1-2 fix=cr-to-lf"}},
+      {"a CR alone at the very end, and one before CR LF",
+       "a\rb\r\r\nc\r",
+       {"verdict note count=3", "cr-line-ends warning lines=1-2,4 fix=cr-to-lf"}},
+      {"a Latin-1 file: one command for every name",
+       "caf\xE9; cr\xE8me\ncaf\xE9\np\xE2te; ok\n",
+       {"verdict error lines=1 tags=0",
+        "invalid-utf-8 error lines=1,3 tags=0,1,2 fix=from-latin-1"}},
+      {"Latin-1 names in a UTF-8 file: no command",
+       "ok\nM\xC3\xBCnchen\ncaf\xE9\n",
+       {"verdict error lines=3 tags=2 count=2",
+        "invalid-utf-8 error lines=3 tags=2 why=mixed-encodings evidence=1"}},
+      {"Latin-1 and a NUL: no command",
+       "caf\xE9\na\0b\n"s,
+       {"verdict error lines=1 tags=0", "nul-bytes warning lines=2 why=not-utf-16",
+        "invalid-utf-8 error lines=1 tags=0 why=nul-bytes"}},
+      {"UTF-8 with a stray NUL: not UTF-16",
+       "news; sp\0ort\nnews\n"s,
+       {"verdict note count=2", "nul-bytes warning lines=1 why=not-utf-16 evidence=0"}},
+      {"UTF-16LE with a mark and CR LF line ends: no CR warning, no separators",
+       utf16("music; rock\r\nmusic\r\n", false, true),
+       {"verdict error lines=1 tags=0", "nul-bytes warning lines=1-5 fix=from-utf-16",
+        "invalid-utf-8 error lines=1 tags=0 why=other-command"}},
+      {"UTF-16BE without a mark",
+       utf16("music; rock\nmusic\n", true, false),
+       {"verdict note count=2", "nul-bytes warning lines=1-2 fix=from-utf-16"}},
+      {"a byte-order mark that makes a 101st tag",
+       "\xEF\xBB\xBFt0\n" + hundred,
+       {"verdict error lines=3 tags=100", "too-many-tags error lines=3 tags=100 count=101",
+        "fix-byte-order-mark note lines=1 count=101 left=100 within why=other-command",
+        "once-only-tags note lines=1-3 tags=0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,"
+        "20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,"
+        "48,49,50,51,52,53,54,55,56,57,58,59,60,61,62,63,64,65,66,67,68,69,70,71,72,73,74,75,"
+        "76,77,78,79,80,81,82,83,84,85,86,87,88,89,90,91,92,93,94,95,96,97,98,99,100 count=101 "
+        "within",
+        "byte-order-mark warning lines=1 tags=0 fix=remove-byte-order-mark"}},
+      {"tags alike: a group a finding; once-only tags when the alike merge is enough",
+       numberedTags(0, 50) + "\n" + numberedTags(50, 48) + "\nTravel; travel; TRAVEL\nY; y\n",
+       {"verdict error lines=3 tags=100", "too-many-tags error lines=3 tags=100 count=103",
+        "fix-alike-tags note count=103 left=100 within",
+        "once-only-tags note lines=1-4 tags=0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,"
+        "20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,"
+        "48,49,50,51,52,53,54,55,56,57,58,59,60,61,62,63,64,65,66,67,68,69,70,71,72,73,74,75,"
+        "76,77,78,79,80,81,82,83,84,85,86,87,88,89,90,91,92,93,94,95,96,97,98,99,100,101,102 "
+        "count=103 within",
+        "alike-tags warning lines=3 tags=98,99,100 count=3",
+        "alike-tags warning lines=4 tags=101,102 count=2"}},
+      {"a line of too many tags, within without its repeats",
+       numberedTags(0, 40) + "; " + numberedTags(0, 15) + "\n",
+       {"verdict error lines=1", "overfull-line error lines=1 count=55 left=40 within"}},
+      {"separators",
+       "a, b\nc;d\ne\tf\ng, h\n",
+       {"verdict note count=4", "comma-separated warning lines=1,4 count=2",
+        "semicolon-separated warning lines=2 count=1", "tab-separated warning lines=3 count=1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(describeAll(c.bytes), c.findings);
+  }
+}
+
+TEST(Findings, OfferEachCommandOnceOnMessyFiles) {
+  messy::MessyFileGenerator generator(20261211);
+  for (int round = 0; round < 300; ++round) {
+    const messy::MessyFile file = generator.make();
+    SCOPED_TRACE(file.what + ": " + shownName(file.bytes));
+    TextSource source(file.bytes);
+    const Survey surveyed = survey(source);
+    const Report report = reportOf(surveyed, "files.in");
+    std::vector<std::string> commands;
+    for (const Finding& finding : report.findings) {
+      if (finding.fix == Fix::kNone) continue;
+      const std::string command = commandOf(finding.fix, report.fileName);
+      EXPECT_EQ(std::count(commands.begin(), commands.end(), command), 0) << command;
+      commands.push_back(command);
+      // A command of a finding with no line is one the GNU form could not place.
+      EXPECT_NE(lineCount(report, finding), 0u) << command;
+    }
+    // UTF-8 with Latin-1 names in it is never converted whole.
+    if (file.encoding == messy::Encoding::kMixed) {
+      for (const Finding& finding : report.findings) EXPECT_NE(finding.fix, Fix::kFromLatin1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tagtree::explain
