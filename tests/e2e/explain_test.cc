@@ -3,13 +3,16 @@
 // documented examples is checked beside tagtree's where those are run.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "messy_file.h"
 #include "run_tagtree.h"
 #include "tag_text.h"
 
@@ -336,6 +339,8 @@ TEST(ExplainFixes, EverySuggestedCommandFixesTheFile) {
        "music; rock\nmusic\n"},
       {"blank lines", "-blank (55).in", "\n \r\n" + fiftyFive + "; \n ;  ; \r\n\nnews\n",
        "blank-lines", fiftyFive + "news\n"},
+      {"CR line ends, CR LF kept", "-cr.in", "a; b\rc\r\nd\r\re", "cr-line-ends",
+       "a; b\nc\r\nd\n\ne"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -359,6 +364,106 @@ TEST(ExplainFixes, EverySuggestedCommandFixesTheFile) {
       EXPECT_NE(finding.at("kind"), c.kind) << command;
     }
   }
+}
+
+// Returns the names of the report in JSON on the file `name` in `dir` that are UTF-8 text:
+// valid, without a NUL, a byte-order mark that starts the input left off.
+std::set<std::string> utf8Tags(const WorkDir& dir, const std::string& name) {
+  std::set<std::string> tags;
+  const nlohmann::json report = jsonReport(dir, name);
+  if (report.is_discarded()) {
+    ADD_FAILURE() << "no JSON document";
+    return tags;
+  }
+  for (const nlohmann::json& tag : report.at("tags")) {
+    std::string text = tag.at("name");
+    if (tag.at("tag") == 0 && text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    if (tag.at("utf8") && text.find('\0') == std::string::npos && text != "" && text != " ")
+      tags.insert(text);
+  }
+  return tags;
+}
+
+TEST(ExplainFixes, CommandsAndFixLoseNoTagOnMessyFiles) {
+  // As a script would: every command of the JSON document, once, in document order. Then
+  // --fix on the file as it was, and again. No tag the file holds as UTF-8 text may be
+  // lost or changed, whatever its encodings, line ends and stray bytes, and the second
+  // --fix changes nothing.
+  messy::MessyFileGenerator generator(20261212);
+  int commands = 0, fixed = 0;
+  for (int round = 0; round < 40; ++round) {
+    const messy::MessyFile file = generator.make();
+    SCOPED_TRACE(file.what + ": " + file.bytes);
+    WorkDir dir;
+    dir.write("files.in", file.bytes);
+    const std::set<std::string> before = utf8Tags(dir, "files.in");
+    const nlohmann::json report = jsonReport(dir, "files.in");
+    ASSERT_FALSE(report.is_discarded());
+    for (const nlohmann::json& finding : report.at("findings")) {
+      if (finding.at("command").is_null()) continue;
+      const std::string command = finding.at("command");
+      ++commands;
+      ASSERT_EQ(std::system(("cd '" + dir.path() + "' && " + command).c_str()), 0) << command;
+    }
+    std::set<std::string> after = utf8Tags(dir, "files.in");
+    // A file that starts with a UTF-16 byte-order mark is no UTF-8 text.
+    for (const std::string& tag : before) {
+      if (!file.utf16Mark) {
+        EXPECT_TRUE(after.contains(tag)) << "commands lost " << tag;
+      }
+    }
+
+    dir.write("files.in", file.bytes);
+    RunResult result = dir.run(explain({"--fix", "-q"}));
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(result.status, 2);
+    fixed += readFile(dir.path() + "/files.in") != file.bytes;
+    after = utf8Tags(dir, "files.in");
+    for (const std::string& tag : before) {
+      if (!file.utf16Mark) {
+        EXPECT_TRUE(after.contains(tag)) << "--fix lost " << tag;
+      }
+    }
+    const std::string once = readFile(dir.path() + "/files.in");
+    result = dir.run(explain({"--fix", "--format=gnu"}));
+    EXPECT_TRUE(result.out.starts_with("files.in: note: --fix changed nothing\n")) << result.out;
+    EXPECT_EQ(readFile(dir.path() + "/files.in"), once);
+  }
+  EXPECT_GE(commands, 20);
+  EXPECT_GE(fixed, 20);
+}
+
+TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
+  // The mode and a link stay, and where the directory takes no new file, the file stays as
+  // it was and the status is 2.
+  WorkDir dir;
+  const std::string latin1 = "caf\xE9; cr\xE8me\ncaf\xE9\n";
+  dir.write("tags.txt", latin1);
+  ASSERT_EQ(::chmod((dir.path() + "/tags.txt").c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("tags.txt", (dir.path() + "/files.in").c_str()), 0);
+  RunResult result = dir.run(explain({"--fix"}));
+  EXPECT_TRUE(result.out.starts_with(
+      "Fixed files.in: converted it from Latin-1 to UTF-8.\n\ntagtree succeeds on files.in"))
+      << result.out;
+  EXPECT_EQ(result.status, 0);
+  struct stat status;
+  ASSERT_EQ(::lstat((dir.path() + "/files.in").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  ASSERT_EQ(::stat((dir.path() + "/tags.txt").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(readFile(dir.path() + "/tags.txt"), "caf\xC3\xA9; cr\xC3\xA8me\ncaf\xC3\xA9\n");
+
+  WorkDir locked;
+  locked.write("files.in", latin1);
+  ASSERT_EQ(::chmod(locked.path().c_str(), 0555), 0);
+  RunOptions options = explain({"--fix"});
+  options.unprivileged = true;  // root may write anywhere
+  result = locked.run(options);
+  ASSERT_EQ(::chmod(locked.path().c_str(), 0755), 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "tagtree-explain: cannot replace files.in: Permission denied\n");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(readFile(locked.path() + "/files.in"), latin1);
 }
 
 }  // namespace
