@@ -280,7 +280,7 @@ class Messages {
                "tag, " +
                tag(f.tag);
       case Kind::kNulBytes:
-        return "NUL bytes in " + (run_ != nullptr ? lines() : "the tags") +
+        return "NUL bytes in " + (run_ != nullptr ? lines() + size() : "the tags") +
                (!whole_               ? ""
                 : f.fix != Fix::kNone ? ": the file is UTF-16, read by tagtree as UTF-8"
                                       : ", but the file is not UTF-16" + why(f));
@@ -342,11 +342,14 @@ class Messages {
     return counted(n, "distinct tag", "distinct tags");
   }
   bool one() const { return run_->first == run_->last; }
-  // The run: "line 7", or "lines 3-9 (7 lines)", with the numbers as the GNU form writes them.
+  // The run: "line 7", or "lines 3-9", with the numbers as the GNU form writes them.
   std::string lines() const {
     if (one()) return "line " + std::to_string(run_->first);
-    return "lines " + std::to_string(run_->first) + "-" + std::to_string(run_->last) + " (" +
-           counted(run_->last - run_->first + 1, "line", "lines") + ")";
+    return "lines " + std::to_string(run_->first) + "-" + std::to_string(run_->last);
+  }
+  // The size of a run of more than one line: " (7 lines)".
+  std::string size() const {
+    return one() ? "" : " (" + counted(run_->last - run_->first + 1, "line", "lines") + ")";
   }
   // The first kListed of `slots` with their lines, and how many more there are of `total`.
   std::vector<std::string> listed(std::span<const std::uint32_t> slots, std::uint64_t total) const {
@@ -367,7 +370,7 @@ class Messages {
 
   std::string blank(const Finding& f) const {
     std::string text = run_ == nullptr ? counted(f.count, "blank line", "blank lines")
-                                       : lines() + (one() ? " is blank" : " are blank");
+                                       : lines() + (one() ? " is blank" : " are blank") + size();
     if (!whole_) return text;
     return text + "; without " +
            (run_ == nullptr ? std::string("them")
@@ -399,7 +402,8 @@ class Messages {
       return "no \"; \" in the line, which holds " + std::string(what) +
              ": tagtree takes the whole line as one tag";
     }
-    return "no \"; \" in " + (run_ != nullptr ? lines() : counted(f.count, "line", "lines")) +
+    return "no \"; \" in " +
+           (run_ != nullptr ? lines() + size() : counted(f.count, "line", "lines")) +
            ", which hold " + std::string(what) + ": tagtree takes each such line as one tag";
   }
 

@@ -269,6 +269,20 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
        {"\"name\": \"caf\\\\xE9\\\\\\\\\",\n      \"utf8\": false,"},
        {},
        {"--format=json"}},
+      {"the JSON form: a verdict with no line, and lines as runs",
+       "a\n\n\n\nb\n\nc\n",
+       0,
+       {"\"line\": null,", "\"kind\": \"verdict\",", "\"version\": 2,"},
+       {"\"line\": 0"},
+       {"--format=json"}},
+      {"the GNU form: a run of blank lines is one entry, its command once",
+       "a\n" + std::string(58, '\n') + "b\n\nc\n",
+       1,
+       {"\nfiles.in:2: note: lines 2-59 are blank (58 lines); without the 59 blank lines, 3 "
+        "lines, within the limit; ",
+        "\nfiles.in:61: note: line 61 is blank\n"},
+       {},
+       {"--format=gnu"}},
       {"many groups of alike tags: ten named",
        alikeGroups,
        0,
@@ -310,6 +324,33 @@ nlohmann::json jsonReport(const WorkDir& dir, const std::string& name) {
   const RunResult result = dir.run(explain({"--format=json", "--", name}));
   EXPECT_EQ(result.err, "");
   return nlohmann::json::parse(result.out, nullptr, false);
+}
+
+TEST(ExplainReport, JsonCommandsRunAsWrittenOrSayWhyNot) {
+  // A name that is not UTF-8 cannot stand in JSON as it runs, nor can standard input be
+  // named; the text form writes the name's bytes, which a shell runs as they are.
+  const std::string latin1 = "caf\xE9; cr\xE8me\ncaf\xE9\n";
+  const std::string name = "caf\xE9.in";
+  WorkDir dir;
+  dir.write(name, latin1);
+  const nlohmann::json file = jsonReport(dir, name);
+  RunOptions fromStdin = explain({"--format=json", "-"});
+  fromStdin.stdinBytes = latin1;
+  const nlohmann::json input = nlohmann::json::parse(dir.run(fromStdin).out, nullptr, false);
+  for (const auto& [report, absent] :
+       {std::pair{file, "file-name-not-utf-8"}, std::pair{input, "standard-input"}}) {
+    ASSERT_FALSE(report.is_discarded());
+    const nlohmann::json& finding = report.at("findings").back();
+    EXPECT_EQ(finding.at("kind"), "invalid-utf-8");
+    EXPECT_TRUE(finding.at("command").is_null());
+    EXPECT_EQ(finding.at("command_absent"), absent);
+  }
+  const RunResult text = dir.run(explain({"--", name}));
+  const std::size_t command = text.out.find("    iconv ");
+  ASSERT_NE(command, std::string::npos) << text.out;
+  const std::string line = text.out.substr(command, text.out.find('\n', command) - command);
+  ASSERT_EQ(std::system(("cd '" + dir.path() + "' && " + line).c_str()), 0) << line;
+  EXPECT_EQ(readFile(dir.path() + "/" + name), "caf\xC3\xA9; cr\xC3\xA8me\ncaf\xC3\xA9\n");
 }
 
 TEST(ExplainFixes, EverySuggestedCommandFixesTheFile) {
