@@ -7,7 +7,7 @@
 // command's output, such as tree's picture, is left alone. The man pages mark each
 // example's blocks with a roff comment just before the .EX: `.\" example: files.in`, then
 // `.\" example: tagtree` or `.\" example: tagtree-explain --format=gnu`, say, for what
-// that command prints.
+// that command prints. A files.in said to have "its lines ended by a CR alone" is run so.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,6 +52,13 @@ std::string replaced(std::string text, std::string_view from, std::string_view t
   return text;
 }
 
+// Returns the files.in shown in `block` under the heading `heading`: with each line ended
+// by a CR where the heading says so, which a page cannot show.
+std::string inputOf(std::string_view heading, const std::string& block) {
+  if (heading.find("its lines ended by a CR alone") == std::string_view::npos) return block;
+  return replaced(block, "\n", "\r");
+}
+
 // The text of a <pre> block: its entities written out.
 std::string htmlText(const std::string& pre) {
   return replaced(replaced(replaced(pre, "&lt;", "<"), "&gt;", ">"), "&amp;", "&");
@@ -69,7 +76,7 @@ std::vector<Example> readmeExamples() {
       headers.push_back((*h)[1]);
     for (std::sregex_iterator b(body.begin(), body.end(), pre); b != end; ++b)
       blocks.push_back(htmlText((*b)[1]));
-    if (headers.empty() || headers[0] != "<code>files.in</code>") continue;
+    if (headers.empty() || !headers[0].starts_with("<code>files.in</code>")) continue;
     EXPECT_EQ(blocks.size(), headers.size()) << "a table of README.md with " << headers[0];
     for (std::size_t column = 1; column < headers.size() && column < blocks.size(); ++column) {
       const std::string prefix = "output of <code>", suffix = "</code>";
@@ -80,7 +87,8 @@ std::vector<Example> readmeExamples() {
       if (!command) continue;  // another command's output, such as tree's
       const auto line = std::count(readme.begin(), readme.begin() + t->position(), '\n') + 1;
       examples.push_back({"README.md, the table at line " + std::to_string(line) + ": " + shown,
-                          blocks[0], command->first, command->second, blocks[column]});
+                          inputOf(headers[0], blocks[0]), command->first, command->second,
+                          blocks[column]});
     }
   }
   return examples;
@@ -109,8 +117,8 @@ std::vector<Example> manPageExamples(const std::string& page) {
     if (stop == std::string::npos) break;
     const std::string block = roffText(text.substr(start + 4, stop - start - 4));
     at = stop;
-    if (kind == "files.in") {
-      input = block;
+    if (kind.starts_with("files.in")) {
+      input = inputOf(kind, block);
       continue;
     }
     const auto command = commandOf(kind);
