@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -324,6 +325,30 @@ nlohmann::json jsonReport(const WorkDir& dir, const std::string& name) {
   const RunResult result = dir.run(explain({"--format=json", "--", name}));
   EXPECT_EQ(result.err, "");
   return nlohmann::json::parse(result.out, nullptr, false);
+}
+
+TEST(ExplainReport, LaysOutEveryFindingAsTheFixturesShow) {
+  // Files with flaws of many kinds, and what the text and GNU forms print for each, word
+  // for word (tests/fixtures/reports/README.md says how to renew them).
+  const std::filesystem::path fixtures = TAGTREE_SOURCE_DIR "/tests/fixtures/reports";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(fixtures)) {
+    if (entry.path().extension() != ".in") continue;
+    ++files;
+    const std::string name = entry.path().filename();
+    SCOPED_TRACE(name);
+    WorkDir dir;
+    dir.write(name, readFile(entry.path()));
+    for (const auto& [form, extension] :
+         {std::pair{"--format=text", ".text"}, {"--format=gnu", ".gnu"}}) {
+      const RunResult result = dir.run(explain({form, name}));
+      EXPECT_EQ(result.out,
+                readFile(std::filesystem::path(entry.path()).replace_extension(extension)))
+          << form;
+      EXPECT_EQ(result.status, 1);
+    }
+  }
+  EXPECT_GE(files, 4);
 }
 
 TEST(ExplainReport, JsonCommandsRunAsWrittenOrSayWhyNot) {
