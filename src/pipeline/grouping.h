@@ -22,6 +22,7 @@ inline constexpr int kMaxLines = 50;
 
 // The lines a tag occurs on, bit i standing for line i. 50 lines fit.
 using LineSet = std::uint64_t;
+static_assert(kMaxLines <= 64, "a LineSet has a bit for each line");
 
 // The child group of every tag, keyed by the tag's identity: its slot.
 class TagGroups {
