@@ -263,12 +263,10 @@ std::vector<std::uint64_t> LineList::first(std::size_t n) const {
 
 Survey survey(ByteSource& source, std::size_t readSize) {
   Survey result;
-  LineWalk walk;
-  SurveyWalk surveyWalk(result, walk.names());
+  SurveyWalk surveyWalk(result, result.names);
   InputWindow window(source, readSize);
-  walk.run(window, surveyWalk);
+  walkLines(window, result.names, surveyWalk);
   surveyWalk.finish();
-  result.names = std::move(walk.names());
   return result;
 }
 

@@ -7,12 +7,29 @@
 #include <cstddef>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tagtree {
 
 class NameStore {
  public:
+  NameStore() = default;
+  // A moved store takes the blocks, whose names stay where they are; the store moved
+  // from is left empty, with no room in a block it no longer owns.
+  NameStore(NameStore&& other) noexcept
+      : blocks_(std::move(other.blocks_)),
+        free_(std::exchange(other.free_, nullptr)),
+        left_(std::exchange(other.left_, 0)) {}
+  NameStore& operator=(NameStore&& other) noexcept {
+    if (this == &other) return *this;
+    blocks_ = std::move(other.blocks_);
+    other.blocks_.clear();
+    free_ = std::exchange(other.free_, nullptr);
+    left_ = std::exchange(other.left_, 0);
+    return *this;
+  }
+
   // Returns a copy of `name` that stays in place as long as the store. Throws
   // std::bad_alloc.
   std::string_view keep(std::string_view name);

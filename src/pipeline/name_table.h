@@ -17,6 +17,15 @@ class NameTable {
  public:
   static constexpr std::uint32_t kNotFound = NameIndex::kNotFound;
 
+  // Makes an empty table. Throws std::bad_alloc.
+  NameTable() = default;
+  // A copy would find its names in the other's store, so there is none. A moved table
+  // takes the names, whose bytes stay in place; the table moved from is left empty.
+  NameTable(const NameTable&) = delete;
+  NameTable& operator=(const NameTable&) = delete;
+  NameTable(NameTable&&) = default;
+  NameTable& operator=(NameTable&&) = default;
+
   // Returns the slot of the name `word`, or kNotFound. Bytes up to `readable` (at or
   // after the end of `word`) may be read.
   std::uint32_t find(std::string_view word, const char* readable) const {
@@ -29,13 +38,14 @@ class NameTable {
   std::uint32_t add(std::string_view word);
 
   // Returns the name in `slot` (< size()). Its bytes stay in place as long as the table,
-  // even when the table is moved.
+  // or the table it is moved to.
   std::string_view name(std::uint32_t slot) const { return index_.name(slot); }
 
   // Returns the number of names.
   std::uint32_t size() const { return index_.size(); }
 
  private:
+  // Moved together: the index's views point into the blocks of the store.
   NameStore store_;
   NameIndex index_;  // of the copies in store_
 };

@@ -133,10 +133,10 @@ TEST(Pipeline, ListingIsAConsistentTreeOnGeneratedInputs) {
     const Listed result = listed(text);
     ASSERT_EQ(result.failure, "") << text;
 
-    LineWalk groupingWalk;
+    NameTable groupingNames;
 
     Grouping grouping;
-    groupText(text, groupingWalk, grouping);
+    groupText(text, groupingNames, grouping);
     inferParents(grouping);
     std::map<std::string, std::int32_t> parentCount;
     for (int i = 0; i < grouping.allTagCount; ++i) {
