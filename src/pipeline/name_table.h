@@ -45,9 +45,10 @@ class NameTable {
   std::uint32_t size() const { return index_.size(); }
 
  private:
-  // Moved together: the index's views point into the blocks of the store.
-  NameStore store_;
+  // Moved together, the index first: its move may throw, and leaves both as they were if
+  // it does; the store's, whose blocks the index's views point into, cannot.
   NameIndex index_;  // of the copies in store_
+  NameStore store_;
 };
 
 }  // namespace tagtree

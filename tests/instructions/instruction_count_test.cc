@@ -4,7 +4,7 @@
 // is too noisy to test. An instruction count is not: the same binary on the same input
 // executes the same instructions on every run. Each input must stay under a bound on the
 // instructions it costs a byte, and at twice the size cost at most about twice as much.
-// One more program is measured alike: the name index driven by hashes that every name
+// One more program is measured alike: the name index driven by a hash that every name
 // shares, which at four times the names must cost about four times as much, not 16.
 // Every figure is printed, so `ctest -L instructions -V` shows them all for re-measuring.
 #include <fcntl.h>
@@ -102,8 +102,8 @@ void writeLongNames(std::ostream& out, int scale) {
   writeLongNamesDifferingAt(out, scale * kMiB, scale * kMiB - 4);
 }
 
-// Names alike at both ends, differing in the middle: they share their key in the name
-// index, which tells them apart by their full hashes.
+// Names alike at both ends, differing in the middle, as many URLs are: their whole bytes
+// tell them apart.
 void writeLongNamesAlike(std::ostream& out, int scale) {
   writeLongNamesDifferingAt(out, scale * kMiB, scale * kMiB / 2);
 }
@@ -195,7 +195,7 @@ void writeRandomWords(std::ostream& out, int scale) {
 }
 
 // 2,500 * scale distinct names, one a line, then the same names again, for the crowded
-// index (tests/instructions/crowded_index.cc), which gives them all the same hashes: in
+// index (tests/instructions/crowded_index.cc), which gives them all the same hash: in
 // turn names of 8 bytes, held in their entries; of 16; and of 100, alike but for 5
 // bytes in their middle.
 void writeCrowdedNames(std::ostream& out, int scale) {
@@ -239,12 +239,8 @@ constexpr const char* kLongWordScan =
     "(WordScanner::scan)";
 constexpr const char* kLongNameLookup =
     "a fast path has likely stopped working: the 32-byte block scan of long words, the "
-    "resumed scan of a long word after a read (WordScanner::scan), or the key of a long name "
-    "from its two ends alone (nameKey)";
-constexpr const char* kAlikeNameLookup =
-    "a fast path has likely stopped working: the four-lane hash that tells apart long names "
-    "sharing a key (NameHasher, NameIndex::findAmongShared), or the scan of long words "
-    "(WordScanner::scan)";
+    "resumed scan of a long word after a read (WordScanner::scan), or the hash of a long name, "
+    "32 bytes a round (nameHash)";
 constexpr const char* kEmptyWordSkip =
     "a fast path has likely stopped working: the skip of runs of empty words "
     "(skipSkippedWords), or within it the one-compare test of 32 bytes of \"; \" pairs "
@@ -262,8 +258,8 @@ constexpr const char* kSurvey =
     "what the survey does with it (SurveyWalk::tagWord)";
 constexpr const char* kCrowdedIndex =
     "the name index does more than bounded probes and a search of its overflow for each "
-    "name when every name shares its hashes: look at the window of a name's search "
-    "(BasicNameIndex::kWindow), the overflow, and the long names that share a key";
+    "name when every name shares its hash: look at the window of a name's search "
+    "(BasicNameIndex::kWindow) and the overflow";
 constexpr const char* kShortLines =
     "this input has no fast path of its own: look at what a few short lines cost, their "
     "grouping, the inference and the listing";
@@ -284,7 +280,7 @@ const Input kInputs[] = {
     // 3.38 / 3.05. Rescanned: 9.42 / 14.47; a byte at a time: 57.0 / 96.7. One hash lane
     // instead of four costs fewer instructions (3.24 / 2.91) and more time: only the
     // benchmark sees that.
-    {"long names alike", writeLongNamesAlike, "names of 1 MiB", true, true, 5.0, kAlikeNameLookup},
+    {"long names alike", writeLongNamesAlike, "names of 1 MiB", true, true, 5.0, kLongNameLookup},
     // 0.65 / 0.62. Without skipSkippedWords: 56.5 / 56.5; without its one-compare test of
     // a block: 1.59 / 1.56.
     {"skipped words", writeSkippedWords, "runs of 20,000 empty words", true, true, 1.0,
@@ -310,7 +306,7 @@ const Input kInputs[] = {
     // 92.8 / 99.6 at four times the names, 4.29 times the instructions. With the window of
     // a name's search unbounded, so that each name is compared with every name before it:
     // 1975.4 / 7827.6, 15.9 times the instructions.
-    {"crowded index", writeCrowdedNames, "2,500 names with the same hashes, each twice", true, true,
+    {"crowded index", writeCrowdedNames, "2,500 names with the same hash, each twice", true, true,
      130, kCrowdedIndex, TAGTREE_CROWDED_INDEX_BINARY, 4, kMaxGrowthWhenQuadrupled},
 };
 
