@@ -93,7 +93,9 @@ class LineWalker {
         std::uint32_t slot = names_.find(scanned.word, window_.end());
         const bool first = slot == NameTable::kNotFound;
         if (first) {
-          slot = names_.add(scanned.word);
+          slot = isOwnBlock(scanned.word)
+                     ? names_.add(window_.takeFront(scanned.word.size(), p), scanned.word.size())
+                     : names_.add(scanned.word);
           visitor_.newName(slot, names_.name(slot));
         }
         visitor_.tagWord(TagWord{slot, first, firstWord, scanned.endsLine});
@@ -105,6 +107,13 @@ class LineWalker {
     }
     visitor_.endLine();
     return p;
+  }
+
+  // Returns whether the new name `word` takes the window's buffer rather than a copy: a
+  // name as large as a block of the name store, which would get a block of its own
+  // anyway, and which starts the window, as a word longer than a read does.
+  bool isOwnBlock(std::string_view word) const {
+    return word.size() >= NameStore::kBlockSize && word.data() == window_.begin();
   }
 
   // Returns the word that starts at `p`, reading more input while its end is not in

@@ -1,12 +1,15 @@
 // The distinct names of an input, each kept once: their bytes, copied out of the input
-// buffer as the walk first meets them, and the index that finds a word's name. A name's
+// buffer as the walk first meets them (or, for a long name, kept in the buffer it was read
+// into), and the index that finds a word's name. A name's
 // slot, the order in which it was first met, is its identity everywhere after: in
 // tagtree's grouping, inference and listing, and in tagtree-explain's survey alike.
 #ifndef TAGTREE_PIPELINE_NAME_TABLE_H_
 #define TAGTREE_PIPELINE_NAME_TABLE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "pipeline/name_index.h"
 #include "pipeline/name_store.h"
@@ -36,6 +39,11 @@ class NameTable {
   // Copies `word`, which must not be in the table yet, and returns its slot: size()
   // before the call. Throws std::bad_alloc.
   std::uint32_t add(std::string_view word);
+  // The same for the word in the first `size` bytes of `bytes`, which the table takes
+  // rather than copies. Throws std::bad_alloc.
+  std::uint32_t add(MallocBytes bytes, std::size_t size) {
+    return index_.insert(store_.adopt(std::move(bytes), size));
+  }
 
   // Returns the name in `slot` (< size()). Its bytes stay in place as long as the table,
   // or the table it is moved to.

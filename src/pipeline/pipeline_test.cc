@@ -52,6 +52,11 @@ TEST(Pipeline, ListsTheHierarchy) {
       {"line endings alike", "a; b\r\na\rc\n", "/a\n/a/b\n/c\n"},
       {"top-level blocks in first-occurrence order", "k; m\nb; c\nb\nk\n", "/k\n/k/m\n/b\n/b/c\n"},
       {"names pass through unchanged", "%s%n; 50% / off\n%s%n\n", "/%s%n\n/%s%n/50% / off\n"},
+      {"a name larger than a read, then the rest of its line",
+       std::string(300 * 1024, 'n') + "; b\n" + std::string(300 * 1024, 'n') + "\nc; " +
+           std::string(300 * 1024, 'n') + "\n",
+       "/" + std::string(300 * 1024, 'n') + "\n/" + std::string(300 * 1024, 'n') + "/b\n/" +
+           std::string(300 * 1024, 'n') + "/c\n"},
       {"NUL bytes pass through", std::string("a\0b; c\na\0b\n", 11),
        std::string("/a\0b\n/a\0b/c\n", 12)},
       {"multi-byte UTF-8", "caf\xC3\xA9; \xF0\x9F\x98\x80\ncaf\xC3\xA9\n",
