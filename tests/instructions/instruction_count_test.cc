@@ -270,42 +270,41 @@ constexpr const char* kShortLines =
 // not. The comments give that figure at scale 1 / scale 2, and what the input costs with
 // a fast path switched off. Re-measure with `ctest --test-dir build/dev -L instructions -V`.
 const Input kInputs[] = {
-    // 166.5.
+    // 173.4.
     {"typical", writeTypical, "50 lines of 1 to 4 tags", true, false, 250, kShortLines},
-    // 2.59 / 2.27. Keyed by a full hash rather than by its ends: 3.85 / 3.53; each word
-    // scanned again from its start after every read: 8.64 / 13.69; scanned a byte at a
-    // time: 56.3 / 95.9. Scale 2 costs less a byte since glibc copies a name of 2 MiB in
-    // fewer instructions a byte than one of 1 MiB.
+    // 2.79 / 2.72, of which the hash of each word is about 0.5. Each word scanned again
+    // from its start after every read: 8.64 / 13.69; scanned a byte at a time: 56.3 / 95.9
+    // (both measured with a key from a name's ends, which took 0.7 a byte less).
     {"long names", writeLongNames, "names of 1 MiB", true, true, 3.3, kLongNameLookup},
-    // 3.38 / 3.05. Rescanned: 9.42 / 14.47; a byte at a time: 57.0 / 96.7. One hash lane
-    // instead of four costs fewer instructions (3.24 / 2.91) and more time: only the
-    // benchmark sees that.
+    // 2.79 / 2.72, as long names: every name is hashed whole. Rescanned: 9.42 / 14.47; a
+    // byte at a time: 57.0 / 96.7.
     {"long names alike", writeLongNamesAlike, "names of 1 MiB", true, true, 5.0, kLongNameLookup},
     // 0.65 / 0.62. Without skipSkippedWords: 56.5 / 56.5; without its one-compare test of
     // a block: 1.59 / 1.56.
     {"skipped words", writeSkippedWords, "runs of 20,000 empty words", true, true, 1.0,
      kEmptyWordSkip},
-    // 2.14 / 1.94. Keyed by a full hash: 3.27 / 3.07; rescanned: 8.19 / 13.36; a byte at a
-    // time: 72.3 / 124.1.
+    // 2.46 / 2.40. Rescanned: 8.19 / 13.36; a byte at a time: 72.3 / 124.1.
     {"semicolon-dense", writeSemicolonDense, "words of 1 MiB", true, true, 2.7, kLongNameLookup},
     // 1.90 / 1.89. With the block path of skipSkippedWords switched off, leaving its byte
     // loop and the one-compare block: 8.22 / 8.21; without skipSkippedWords: 46.6 / 46.6.
     {"skipped mix", writeSkippedMix, "runs of 20,000 empty and one-space words", true, true, 2.85,
      kMixedWordSkip},
-    // 69.0 / 69.0, the same for the next two.
+    // 75.7 / 75.7, the same for the next two.
     {"repeats", writeRepeats, "1,000,000 words", false, true, 100, kWordByWord},
     {"alternating", writeAlternating, "1,000,001 words", false, true, 100, kWordByWord},
     {"random words", writeRandomWords, "1,000,001 words", false, true, 100, kWordByWord},
 #ifdef TAGTREE_EXPLAIN_BINARY
-    // 25.1 / 25.0. With the table position of a short name from one multiply and a fold,
-    // which leaves out its last bytes, so that "tag00120" to "tag00129" crowd one place:
-    // 62.2 / 91.5, 2.94 times the instructions for twice the bytes.
+    // 30.4 / 30.3. Without the first 8 bytes of a name in its entry, so that every match
+    // is confirmed by comparing the name's bytes: 33.5. With the table position of a
+    // short name from one multiply and a fold, which leaves out its last bytes, so that
+    // "tag00120" to "tag00129" crowd one place: 62.2 / 91.5, 2.94 times the instructions
+    // for twice the bytes.
     {"explain", writeExplain, "25,000 lines of 2,500 names", false, true, 37, kSurvey,
      TAGTREE_EXPLAIN_BINARY},
 #endif
-    // 92.8 / 99.6 at four times the names, 4.29 times the instructions. With the window of
-    // a name's search unbounded, so that each name is compared with every name before it:
-    // 1975.4 / 7827.6, 15.9 times the instructions.
+    // 112.1 / 121.7 at four times the names, 4.34 times the instructions. With the window
+    // of a name's search unbounded, so that each name is compared with every name before
+    // it: 2078.5 / 8245.7, 15.9 times the instructions.
     {"crowded index", writeCrowdedNames, "2,500 names with the same hash, each twice", true, true,
      130, kCrowdedIndex, TAGTREE_CROWDED_INDEX_BINARY, 4, kMaxGrowthWhenQuadrupled},
 };
