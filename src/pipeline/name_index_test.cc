@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pipeline/name_hash.h"
+#include "pipeline/name_table.h"
 
 namespace tagtree {
 namespace {
@@ -108,6 +109,26 @@ TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
   EXPECT_EQ(index.find(names.back()), names.size() - 1);
   EXPECT_EQ(moved.size(), 0u);
   EXPECT_EQ(moved.find(names.back()), TypeParam::kNotFound);
+}
+
+// A moved table keeps its names where they are; the table moved from is empty and takes
+// names of its own, in room of its own: the two never write over each other's names.
+TEST(NameTable, MovedTableKeepsItsNamesInPlace) {
+  NameTable table;
+  table.add("kept");
+  const char* const bytes = table.name(0).data();
+  NameTable moved(std::move(table));
+  EXPECT_EQ(moved.name(0), "kept");
+  EXPECT_EQ(moved.name(0).data(), bytes);
+  EXPECT_EQ(table.size(), 0u);
+  EXPECT_EQ(table.find("kept"), NameTable::kNotFound);
+  EXPECT_EQ(moved.add("ours"), 1u);
+  EXPECT_EQ(table.add("them"), 0u);
+  EXPECT_EQ(moved.name(1), "ours");
+  EXPECT_EQ(table.name(0), "them");
+  table = std::move(moved);
+  EXPECT_EQ(table.find("ours"), 1u);
+  EXPECT_EQ(table.name(0).data(), bytes);
 }
 
 }  // namespace
