@@ -10,14 +10,14 @@ shown as over it.
 
   urls    a bookmarks export of product URLs of one shop, two topic tags each, as
           bench/run.py's crowded input: names of 89 bytes alike in their first and last
-          32 bytes and their length, which share one key;
+          32 bytes and their length;
   middle  names of 100 bytes alike but for their middle 36 bytes, each 4 times;
-  short   names of 8 printable bytes made to share the low 20 bits of their short-name
-          hash, so that they start their search at one place, each 4 times;
-  key     names of 16 printable bytes made to share their whole 64-bit key, each 4 times.
+  short   names of 8 printable bytes made to share the low 20 bits of their hash, so
+          that they start their search at one place, each 4 times;
+  hash    names of 16 printable bytes made to share their whole 64-bit hash, each 4 times.
 
-The short and key names come from bench/hostile_names.cc, which runs the hashes
-backwards; it is built here with g++. One name a line in middle, short and key.
+The short and hash names come from bench/hostile_names.cc, which runs the hashes
+backwards; it is built here with g++. One name a line in middle, short and hash.
 
 Usage: bench/hostile_names.py --binary [LABEL=]PATH... [--names N] [--runs N]
                               [--timeout SECONDS] [--only KIND,...]
@@ -128,7 +128,7 @@ def main():
     for given in args.binary:
         label, _, path = given.rpartition("=")
         binaries.append((label or os.path.basename(path), os.path.abspath(path)))
-    kinds = args.only.split(",") if args.only else ["urls", "middle", "short", "key"]
+    kinds = args.only.split(",") if args.only else ["urls", "middle", "short", "hash"]
 
     print("| file | names | size | " + " | ".join(f"{label} crowded | {label} control | ratio"
                                                    for label, _ in binaries) + " |")

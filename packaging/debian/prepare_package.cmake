@@ -18,13 +18,14 @@ endfunction()
 
 set(stage "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
 set(root "${stage}${CPACK_PACKAGING_INSTALL_PREFIX}")
-set(tools "${root}/${CPACK_TAGTREE_BINDIR}/tagtree" "${root}/${CPACK_TAGTREE_BINDIR}/tagtree-explain")
+list(TRANSFORM CPACK_TAGTREE_COMMANDS PREPEND "${root}/${CPACK_TAGTREE_BINDIR}/"
+     OUTPUT_VARIABLE tools)
 
 # A plain strip keeps .comment (the compiler's version) and .note, which nothing needs.
 foreach(tool ${tools})
   run("${CPACK_TAGTREE_STRIP}" --remove-section=.comment --remove-section=.note "${tool}")
 endforeach()
-foreach(page tagtree tagtree-explain)
+foreach(page ${CPACK_TAGTREE_COMMANDS})
   run(gzip -9n "${root}/${CPACK_TAGTREE_MANDIR}/man1/${page}.1")
 endforeach()
 run(gzip -9n "${root}/${CPACK_TAGTREE_DOCDIR}/changelog")

@@ -114,7 +114,7 @@ std::string_view streamSafe(std::string_view name, std::string& buffer) {
   return buffer;
 }
 
-// Returns valid UTF-8 `name` case-folded in compatibility form, into `buffer`.
+// Returns valid UTF-8 `name` case-folded in compatibility form, in `buffer`.
 std::string_view folded(std::string_view name, std::string& buffer, std::string& scratch) {
   name = streamSafe(name, scratch);
   utf8proc_uint8_t* result = nullptr;
@@ -123,26 +123,26 @@ std::string_view folded(std::string_view name, std::string& buffer, std::string&
                    static_cast<utf8proc_ssize_t>(name.size()), &result, kFolding);
   const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(result, &std::free);
   if (length == UTF8PROC_ERROR_NOMEM) throw std::bad_alloc();
-  if (length < 0) return name;  // not expected of valid UTF-8: the name stands for itself
-  buffer.assign(reinterpret_cast<const char*>(result), static_cast<std::size_t>(length));
-  return buffer;
-}
-
-// Returns `name` with its ASCII letters in lower case, into `buffer` where that changes it.
-std::string_view asciiLower(std::string_view name, std::string& buffer) {
-  std::size_t upper = 0;
-  while (upper < name.size() && !isUpper(name[upper])) ++upper;
-  if (upper == name.size()) return name;
-  buffer.assign(name);
-  for (std::size_t i = upper; i < buffer.size(); ++i) {
-    if (isUpper(buffer[i])) buffer[i] = static_cast<char>(buffer[i] - 'A' + 'a');
+  if (length < 0) {  // not expected of valid UTF-8: the name stands for itself
+    buffer.assign(name);
+  } else {
+    buffer.assign(reinterpret_cast<const char*>(result), static_cast<std::size_t>(length));
   }
   return buffer;
 }
 
-// Returns the key of `name`, which names alike share, in `name` or in `buffer`; none for a
-// name alike to none. The keys of valid UTF-8 are valid UTF-8, the others not, so the
-// two kinds never meet.
+// Returns `name` with its ASCII letters in lower case, in `buffer`.
+std::string_view asciiLower(std::string_view name, std::string& buffer) {
+  buffer.assign(name);
+  for (char& c : buffer) {
+    if (isUpper(c)) c = static_cast<char>(c - 'A' + 'a');
+  }
+  return buffer;
+}
+
+// Returns the key of `name`, which names alike share, always in `buffer`, which the next
+// call overwrites; none for a name alike to none. The keys of valid UTF-8 are valid UTF-8,
+// the others not, so the two kinds never meet.
 std::optional<std::string_view> keyOf(std::string_view name, std::string& buffer,
                                       std::string& scratch) {
   bool ascii = true;
@@ -189,8 +189,8 @@ std::vector<std::vector<std::uint32_t>> findAlikeNames(const NameTable& names) {
     if (!key) continue;  // alike to none
     if (*key == name) {
       groupOf[slot] = slot;
-    } else {
-      others.push_back({slot, key->data() == buffer.data() ? keyStore.keep(*key) : *key});
+    } else {  // its key outlives the next name's only as a copy of its own
+      others.push_back({slot, keyStore.keep(*key)});
     }
   }
   NameIndex otherKeys;  // keys that are no name of the table

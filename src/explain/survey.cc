@@ -279,18 +279,16 @@ std::vector<std::uint64_t> LineList::first(std::size_t n) const {
 
 Survey survey(ByteSource& source, std::size_t readSize) {
   Survey result;
-  LineWalk walk;
-  SurveyWalk surveyWalk(result, walk.names());
+  SurveyWalk surveyWalk(result, result.names);
   Utf16Reading utf16;
   Utf16ReadingSource reading(source, utf16);
   InputWindow window(reading, readSize);
-  walk.run(window, surveyWalk);
+  walkLines(window, result.names, surveyWalk);
   surveyWalk.finish();
   result.utf16Little = utf16.littleEndian();
   result.utf16Big = utf16.bigEndian();
   result.utf16Mark = utf16.mark();
   result.utf16Order = utf16.likelyOrder();
-  result.names = std::move(walk.names());
   return result;
 }
 

@@ -3,6 +3,7 @@
 #define TAGTREE_PIPELINE_BYTE_LOAD_H_
 
 #include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +21,7 @@ inline std::uint64_t load8(const char* p) {
 // load8 would place them; `end` bounds what may be read. Where eight bytes can be read,
 // one load and a mask do it: copying n bytes into a zeroed word stalls every short word.
 inline std::uint64_t loadPartial(const char* p, std::size_t n, const char* end) {
+  assert(n < 8);  // the mask below shifts by 8 * n
   if constexpr (std::endian::native == std::endian::little) {
     if (end - p >= 8) return load8(p) & ~(~std::uint64_t{0} << (8 * n));
   }

@@ -44,10 +44,10 @@ void GroupingBuilder::endLine() {
   grouping_.lineGroups[grouping_.lineGroupCount++] = group_;
 }
 
-void groupLines(ByteSource& source, LineWalk& walk, Grouping& grouping, std::size_t readSize) {
+void groupLines(ByteSource& source, NameTable& names, Grouping& grouping, std::size_t readSize) {
   InputWindow window(source, readSize);
   GroupingBuilder builder(grouping);
-  walk.run(window, builder);
+  walkLines(window, names, builder);
 }
 
 }  // namespace tagtree

@@ -22,6 +22,7 @@ inline constexpr int kMaxLines = 50;
 
 // The lines a tag occurs on, bit i standing for line i. 50 lines fit.
 using LineSet = std::uint64_t;
+static_assert(kMaxLines <= 64, "a LineSet has a bit for each line");
 
 // The child group of every tag, keyed by the tag's identity: its slot.
 class TagGroups {
@@ -82,12 +83,12 @@ class GroupingBuilder {
 };
 
 // Fills the empty `grouping` from the bytes of `source`, one line at a time, reading
-// `readSize` bytes at a time, with `walk`, whose name table then holds the names the
-// tags of `grouping` refer to: `walk` must outlive `grouping`. Throws the bounds failure 41 at a
-// 101st distinct tag, 180 at the end of a line of more than 50 tag words, 56 at the end of a 51st
-// line; for one line they are checked in that order. Reads nothing after a failure. Throws what the
-// source throws, and std::bad_alloc when a word does not fit in memory.
-void groupLines(ByteSource& source, LineWalk& walk, Grouping& grouping,
+// `readSize` bytes at a time, adding the names it meets to `names`, which then holds the
+// names the tags of `grouping` refer to: `names` must outlive `grouping`. Throws the bounds failure
+// 41 at a 101st distinct tag, 180 at the end of a line of more than 50 tag words, 56 at the end of
+// a 51st line; for one line they are checked in that order. Reads nothing after a failure. Throws
+// what the source throws, and std::bad_alloc when a word does not fit in memory.
+void groupLines(ByteSource& source, NameTable& names, Grouping& grouping,
                 std::size_t readSize = InputWindow::kDefaultReadSize);
 
 }  // namespace tagtree

@@ -43,10 +43,10 @@ std::vector<std::vector<std::string>> lineGroupsOf(const Grouping& grouping) {
 
 // Returns the failure message of grouping `text`, or "" when it succeeds.
 std::string groupingFailure(const std::string& text) {
-  LineWalk groupingWalk;
+  NameTable groupingNames;
   Grouping grouping;
   try {
-    groupText(text, groupingWalk, grouping);
+    groupText(text, groupingNames, grouping);
   } catch (const Failure& failure) {
     return failure.what();
   }
@@ -76,9 +76,9 @@ TEST(Grouping, CountsTagsAndGroupsLines) {
       {"\xEF\xBB\xBFx; x", {{"\xEF\xBB\xBFx", 1}, {"x", 1}}, {{"\xEF\xBB\xBFx", "x"}}},
   };
   for (const Case& c : cases) {
-    LineWalk groupingWalk;
+    NameTable groupingNames;
     Grouping grouping;
-    groupText(c.text, groupingWalk, grouping);
+    groupText(c.text, groupingNames, grouping);
     EXPECT_EQ(allTagsOf(grouping), c.tags) << "text: " << c.text;
     EXPECT_EQ(lineGroupsOf(grouping), c.lines) << "text: " << c.text;
     for (int i = 0; i < grouping.allTagCount; ++i) {
@@ -89,9 +89,9 @@ TEST(Grouping, CountsTagsAndGroupsLines) {
 }
 
 TEST(Grouping, RecordsTheLinesOfEachTag) {
-  LineWalk groupingWalk;
+  NameTable groupingNames;
   Grouping grouping;
-  groupText("a; b\n\nb\na; a\n", groupingWalk, grouping);
+  groupText("a; b\n\nb\na; a\n", groupingNames, grouping);
   ASSERT_EQ(grouping.allTagCount, 2);
   EXPECT_EQ(grouping.lineSets[0], 0b1001u);
   EXPECT_EQ(grouping.lineSets[1], 0b0101u);
@@ -157,11 +157,11 @@ TEST(Grouping, ABoundsFailureEndsTheRunBeforeTheInputEnds) {
       {numberedTags(0, 51) + "\n" + std::string(300000, 'x'), "ArrayBoundsError corvane(180)"},
   };
   for (const auto& [text, message] : cases) {
-    LineWalk groupingWalk;
+    NameTable groupingNames;
     Grouping grouping;
     FailingSource source(text);
     try {
-      groupLines(source, groupingWalk, grouping, 64);
+      groupLines(source, groupingNames, grouping, 64);
       ADD_FAILURE() << "no failure";
     } catch (const Failure& failure) {
       EXPECT_STREQ(failure.what(), message);

@@ -40,9 +40,9 @@ std::vector<std::string> relationsOf(const Grouping& grouping) {
 }
 
 std::vector<std::string> inferredRelations(const std::string& text) {
-  LineWalk groupingWalk;
+  NameTable groupingNames;
   Grouping grouping;
-  groupText(text, groupingWalk, grouping);
+  groupText(text, groupingNames, grouping);
   inferParents(grouping);
   return relationsOf(grouping);
 }
@@ -88,16 +88,16 @@ TEST(Inference, FiftyFirstChildFailsWith180) {
     }
     return t;
   };
-  LineWalk fiftyWalk;
+  NameTable fiftyNames;
   Grouping fifty;
-  groupText(text(50), fiftyWalk, fifty);
+  groupText(text(50), fiftyNames, fifty);
   inferParents(fifty);
   EXPECT_EQ(fifty.tagGroups.of(fifty.allTags[0]).tagCount(), 50);
 
-  LineWalk fiftyOneWalk;
+  NameTable fiftyOneNames;
 
   Grouping fiftyOne;
-  groupText(text(51), fiftyOneWalk, fiftyOne);
+  groupText(text(51), fiftyOneNames, fiftyOne);
   try {
     inferParents(fiftyOne);
     FAIL() << "a 51st child must fail";
@@ -119,9 +119,9 @@ TEST(Inference, CountTagWithEqualsAScanOfTheLineGroups) {
       }
       text += "\n";
     }
-    LineWalk groupingWalk;
+    NameTable groupingNames;
     Grouping grouping;
-    groupText(text, groupingWalk, grouping);
+    groupText(text, groupingNames, grouping);
     for (int a = 0; a < grouping.allTagCount; ++a) {
       for (int b = 0; b < grouping.allTagCount; ++b) {
         ASSERT_EQ(countTagWith(grouping, a, b),

@@ -36,4 +36,19 @@ bool InputWindow::refill(const char* keep) {
   return !atEnd_;
 }
 
+MallocBytes InputWindow::takeFront(std::size_t size, const char*& p) {
+  const std::size_t rest = size_ - size;
+  char* const fresh = static_cast<char*>(std::malloc(rest + readSize_));
+  if (fresh == nullptr) throw std::bad_alloc();
+  if (rest > 0) std::memcpy(fresh, data_ + size, rest);
+  p = fresh + (p - (data_ + size));
+  // Shrunk to the bytes kept: a large block gives back its pages in place.
+  void* const shrunk = size > 0 ? std::realloc(data_, size) : nullptr;
+  MallocBytes taken(static_cast<char*>(shrunk != nullptr ? shrunk : data_));
+  data_ = fresh;
+  size_ = rest;
+  capacity_ = rest + readSize_;
+  return taken;
+}
+
 }  // namespace tagtree

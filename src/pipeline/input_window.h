@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "base/byte_source.h"
+#include "pipeline/malloc_bytes.h"
 
 namespace tagtree {
 
@@ -37,6 +38,12 @@ class InputWindow {
   // ended. Throws what the source throws, and std::bad_alloc when the kept bytes and a
   // read's worth no longer fit in memory.
   bool refill(const char* keep);
+
+  // Gives up the bytes at hand, whose first `size` the caller keeps, and goes on with the
+  // rest in a new buffer; `p` (at or after begin() + size) moves with its byte. Returns
+  // the old buffer, holding those `size` bytes at its start: a long word is then kept
+  // without a copy. Throws std::bad_alloc, changing nothing.
+  MallocBytes takeFront(std::size_t size, const char*& p);
 
  private:
   ByteSource& source_;

@@ -1,9 +1,9 @@
 // The one walk over the input, shared by tagtree and tagtree-explain: it cuts the input
 // into lines and words as it streams in, passes over the words that are not tags, finds
-// each tag word's name in the walk's name table (adding the names it meets for the first
-// time), and tells a visitor what it meets. What the visitor makes of it, and which
+// each tag word's name in the name table it is handed (adding the names it meets for the
+// first time), and tells a visitor what it meets. What the visitor makes of it, and which
 // limits it holds the input to, is its own affair. Names reach the visitor by slot, and
-// their bytes stay in the walk's table: no visitor keeps a copy.
+// their bytes stay in the table: no visitor keeps a copy.
 //
 // Each word is scanned once to find its end and looked up once. A run of skipped words
 // is passed over in one step, so a line of millions of empty words costs a scan, not a
@@ -49,24 +49,14 @@ concept LineVisitor = requires(Visitor& visitor, std::uint32_t slot, std::string
   visitor.endLine();
 };
 
-// The walk and the name table it fills, which outlives the walk's run: the stages after
-// it read names by slot.
-class LineWalk {
- public:
-  // Walks the bytes of `window` to their end, telling `visitor` (a LineVisitor) what it
-  // meets. Returns at the end of the input. Throws what the window and the visitor
-  // throw, and std::bad_alloc when a name does not fit in memory.
-  template <typename Visitor>
-  requires LineVisitor<Visitor>
-  void run(InputWindow& window, Visitor& visitor);
-
-  // The distinct names met so far, by slot.
-  const NameTable& names() const { return names_; }
-  NameTable& names() { return names_; }
-
- private:
-  NameTable names_;
-};
+// Walks the bytes of `window` to their end, finding each tag word's name in `names` and
+// adding the names it meets for the first time, and telling `visitor` (a LineVisitor)
+// what it meets. `names` belongs to the caller, and outlives the walk: the stages after
+// it read names by slot. Returns at the end of the input. Throws what the window and the
+// visitor throw, and std::bad_alloc when a name does not fit in memory.
+template <typename Visitor>
+requires LineVisitor<Visitor>
+void walkLines(InputWindow& window, NameTable& names, Visitor& visitor);
 
 template <typename Visitor>
 class LineWalker {
@@ -111,7 +101,9 @@ class LineWalker {
         std::uint32_t slot = names_.find(scanned.word, window_.end());
         const bool first = slot == NameTable::kNotFound;
         if (first) {
-          slot = names_.add(scanned.word);
+          slot = isOwnBlock(scanned.word)
+                     ? names_.add(window_.takeFront(scanned.word.size(), p), scanned.word.size())
+                     : names_.add(scanned.word);
           visitor_.newName(slot, names_.name(slot));
         }
         visitor_.tagWord(TagWord{slot, first, firstWord, scanned.endsLine});
@@ -130,6 +122,13 @@ class LineWalker {
     if constexpr (requires { visitor_.crLineEnd(followedByLf); }) {
       visitor_.crLineEnd(followedByLf);
     }
+  }
+
+  // Returns whether the new name `word` takes the window's buffer rather than a copy: a
+  // name as large as a block of the name store, which would get a block of its own
+  // anyway, and which starts the window, as a word longer than a read does.
+  bool isOwnBlock(std::string_view word) const {
+    return word.size() >= NameStore::kBlockSize && word.data() == window_.begin();
   }
 
   // Returns the word that starts at `p`, reading more input while its end is not in
@@ -151,8 +150,8 @@ class LineWalker {
 
 template <typename Visitor>
 requires LineVisitor<Visitor>
-void LineWalk::run(InputWindow& window, Visitor& visitor) {
-  LineWalker<Visitor>(window, names_, visitor).run();
+void walkLines(InputWindow& window, NameTable& names, Visitor& visitor) {
+  LineWalker<Visitor>(window, names, visitor).run();
 }
 
 }  // namespace tagtree

@@ -1,4 +1,4 @@
-// The name index and the hashes it keys by.
+// The name index and the hash it places names by.
 #include "pipeline/name_index.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pipeline/name_hash.h"
+#include "pipeline/name_table.h"
 
 namespace tagtree {
 namespace {
@@ -25,53 +26,40 @@ TEST(NameHash, DependsOnEveryByteAndTheLength) {
   EXPECT_NE(nameHash(""), nameHash(std::string_view("\0", 1)));
 }
 
-// Hashes that crowd names on purpose, so that the index must find them by the bytes and
-// the overflow: every name shares one start of its search, one key and one full hash;
-// long names share one key but not their full hashes; or each hash takes one of four
-// values, so that windows overlap and names crowd several places at once.
+// Hashes that crowd names on purpose, so that the index must find them by their bytes
+// and the overflow: every name shares one hash, or each hash takes one of four values, so
+// that windows overlap and names crowd several places at once.
 struct ConstantHashing {
-  static std::uint64_t shortHash(std::uint64_t, std::size_t) { return 42; }
-  static std::uint64_t key(std::string_view, const char*) { return 42; }
-  static std::uint64_t fullHash(std::string_view) { return 42; }
-  static std::uint64_t hashedStart(std::string_view, std::uint64_t) { return 42; }
-};
-struct OneKeyHashing : NameHashing {
-  static std::uint64_t key(std::string_view, const char*) { return 7; }
+  static std::uint64_t hash(std::string_view, const char*) { return 42; }
 };
 struct FourValuedHashing {
-  static std::uint64_t shortHash(std::uint64_t word, std::size_t size) {
-    return NameHashing::shortHash(word, size) & 3;
+  static std::uint64_t hash(std::string_view name, const char* readable) {
+    return nameHash(name, readable) & 3;
   }
-  static std::uint64_t key(std::string_view name, const char* readable) {
-    return nameKey(name, readable) & 3;
-  }
-  static std::uint64_t fullHash(std::string_view name) { return nameHash(name) & 3; }
-  static std::uint64_t hashedStart(std::string_view, std::uint64_t hash) { return hash; }
 };
 
 template <typename Index>
 class NameIndexTest : public ::testing::Test {};
-using Indexes = ::testing::Types<NameIndex, BasicNameIndex<ConstantHashing>,
-                                 BasicNameIndex<OneKeyHashing>, BasicNameIndex<FourValuedHashing>>;
+using Indexes =
+    ::testing::Types<NameIndex, BasicNameIndex<ConstantHashing>, BasicNameIndex<FourValuedHashing>>;
 TYPED_TEST_SUITE(NameIndexTest, Indexes);
 
 TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
-  // Short names, kept whole in their entries, alike but for their last byte or their
-  // length (a NUL pads a short name's entry); names just too long for an entry; long
-  // ones alike at both ends, which share their length and so their key, and differ only
-  // in the middle; names keyed by their full hash; and enough of them all to grow the
-  // table a few times. Each is found in its slot, at every size the table passes through.
+  // Short names alike but for their last byte or their length (a NUL pads a name's last
+  // chunk); names a byte past a whole chunk; long ones alike at both ends, which differ
+  // only in the middle; and enough of them all to grow the table a few times. Each is
+  // found in its slot, at every size the table passes through.
   std::vector<std::string> names = {
       "a",          "b",        "ab",       "",         std::string(1, '\0'), std::string("a\0", 2),
       "x y",        "abcdefg1", "abcdefg2", "abcdefgh", "abcdefgh1",          "abcdefgh2",
       "abcdefgh\0"s};
   for (int i = 0; i < 60; ++i) {
-    std::string name(kFullyKeyedLength + 40, '.');
+    std::string name(64 + 40, '.');
     name[name.size() / 2] = static_cast<char>('A' + i);
     names.push_back(name);
   }
-  names.push_back(std::string(kFullyKeyedLength + 40, '.'));  // their common form
-  names.push_back(std::string(kFullyKeyedLength + 41, '.'));
+  names.push_back(std::string(64 + 40, '.'));  // their common form
+  names.push_back(std::string(64 + 41, '.'));
   for (int i = 0; i < 2000; ++i) {
     names.push_back("tag" + std::to_string(i));
     if (i % 8 == 0) names.push_back("a middling name " + std::to_string(i));
@@ -102,16 +90,45 @@ TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
                                           "tag"s,
                                           "a middling name 1"s,
                                           "a middling name 2000"s};
-  // Short names whose bytes, as a number, are a small key: where hashes take few values,
-  // their entries' words are long names' keys too, and only the shape tells them apart.
-  for (char low = 0; low < 4; ++low) {
-    for (std::size_t size = low == 0 ? 2 : 1; size <= 8; ++size) {  // "\0" is known
-      absentNames.push_back(low + std::string(size - 1, '\0'));
-    }
-  }
   for (const std::string& absent : absentNames) {
     EXPECT_EQ(index.find(absent), TypeParam::kNotFound) << absent;
   }
+
+  // A moved index finds every name where it was; the one moved from is empty, and takes
+  // names again from slot 0.
+  TypeParam moved(std::move(index));
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
+    ASSERT_EQ(moved.find(names[slot]), slot) << slot;
+  }
+  EXPECT_EQ(index.size(), 0u);
+  EXPECT_EQ(index.find(names[0]), TypeParam::kNotFound);
+  EXPECT_EQ(index.insert(names[1]), 0u);
+  EXPECT_EQ(index.find(names[1]), 0u);
+  index = std::move(moved);
+  EXPECT_EQ(index.size(), names.size());
+  EXPECT_EQ(index.find(names.back()), names.size() - 1);
+  EXPECT_EQ(moved.size(), 0u);
+  EXPECT_EQ(moved.find(names.back()), TypeParam::kNotFound);
+}
+
+// A moved table keeps its names where they are; the table moved from is empty and takes
+// names of its own, in room of its own: the two never write over each other's names.
+TEST(NameTable, MovedTableKeepsItsNamesInPlace) {
+  NameTable table;
+  table.add("kept");
+  const char* const bytes = table.name(0).data();
+  NameTable moved(std::move(table));
+  EXPECT_EQ(moved.name(0), "kept");
+  EXPECT_EQ(moved.name(0).data(), bytes);
+  EXPECT_EQ(table.size(), 0u);
+  EXPECT_EQ(table.find("kept"), NameTable::kNotFound);
+  EXPECT_EQ(moved.add("ours"), 1u);
+  EXPECT_EQ(table.add("them"), 0u);
+  EXPECT_EQ(moved.name(1), "ours");
+  EXPECT_EQ(table.name(0), "them");
+  table = std::move(moved);
+  EXPECT_EQ(table.find("ours"), 1u);
+  EXPECT_EQ(table.name(0).data(), bytes);
 }
 
 }  // namespace

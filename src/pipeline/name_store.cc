@@ -1,15 +1,20 @@
-// NameStore: a name larger than a block gets a block of its own size.
+// NameStore: a name larger than a block gets a block of its own size, or brings its own.
 #include "pipeline/name_store.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace tagtree {
 
 std::string_view NameStore::keep(std::string_view name) {
   if (name.size() > left_) {
     const std::size_t size = std::max(name.size(), kBlockSize);
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    MallocBytes block(static_cast<char*>(std::malloc(size)));
+    if (block == nullptr) throw std::bad_alloc();
+    blocks_.push_back(std::move(block));
     free_ = blocks_.back().get();
     left_ = size;
   }
@@ -18,6 +23,11 @@ std::string_view NameStore::keep(std::string_view name) {
   free_ += name.size();
   left_ -= name.size();
   return {copy, name.size()};
+}
+
+std::string_view NameStore::adopt(MallocBytes block, std::size_t size) {
+  blocks_.push_back(std::move(block));  // the room left in the last block stays where it is
+  return {blocks_.back().get(), size};
 }
 
 }  // namespace tagtree

@@ -1,12 +1,15 @@
 // The distinct names of an input, each kept once: their bytes, copied out of the input
-// buffer as the walk first meets them, and the index that finds a word's name. A name's
+// buffer as the walk first meets them (or, for a long name, kept in the buffer it was read
+// into), and the index that finds a word's name. A name's
 // slot, the order in which it was first met, is its identity everywhere after: in
 // tagtree's grouping, inference and listing, and in tagtree-explain's survey alike.
 #ifndef TAGTREE_PIPELINE_NAME_TABLE_H_
 #define TAGTREE_PIPELINE_NAME_TABLE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "pipeline/name_index.h"
 #include "pipeline/name_store.h"
@@ -16,6 +19,15 @@ namespace tagtree {
 class NameTable {
  public:
   static constexpr std::uint32_t kNotFound = NameIndex::kNotFound;
+
+  // Makes an empty table. Throws std::bad_alloc.
+  NameTable() = default;
+  // A copy would find its names in the other's store, so there is none. A moved table
+  // takes the names, whose bytes stay in place; the table moved from is left empty.
+  NameTable(const NameTable&) = delete;
+  NameTable& operator=(const NameTable&) = delete;
+  NameTable(NameTable&&) = default;
+  NameTable& operator=(NameTable&&) = default;
 
   // Returns the slot of the name `word`, or kNotFound. Bytes up to `readable` (at or
   // after the end of `word`) may be read.
@@ -27,17 +39,24 @@ class NameTable {
   // Copies `word`, which must not be in the table yet, and returns its slot: size()
   // before the call. Throws std::bad_alloc.
   std::uint32_t add(std::string_view word);
+  // The same for the word in the first `size` bytes of `bytes`, which the table takes
+  // rather than copies. Throws std::bad_alloc.
+  std::uint32_t add(MallocBytes bytes, std::size_t size) {
+    return index_.insert(store_.adopt(std::move(bytes), size));
+  }
 
   // Returns the name in `slot` (< size()). Its bytes stay in place as long as the table,
-  // even when the table is moved.
+  // or the table it is moved to.
   std::string_view name(std::uint32_t slot) const { return index_.name(slot); }
 
   // Returns the number of names.
   std::uint32_t size() const { return index_.size(); }
 
  private:
-  NameStore store_;
+  // Moved together, the index first: its move may throw, and leaves both as they were if
+  // it does; the store's, whose blocks the index's views point into, cannot.
   NameIndex index_;  // of the copies in store_
+  NameStore store_;
 };
 
 }  // namespace tagtree

@@ -12,9 +12,9 @@ void inferAndList(Grouping& grouping, OutputSink& out) {
 }
 
 void runPipeline(ByteSource& source, OutputSink& out, std::size_t readSize) {
-  LineWalk walk;  // holds the names, so it outlives the grouping
+  NameTable names;  // outlives the grouping, whose tags name its names
   Grouping grouping;
-  groupLines(source, walk, grouping, readSize);
+  groupLines(source, names, grouping, readSize);
   inferAndList(grouping, out);
 }
 

@@ -21,11 +21,11 @@ struct Listed {
   std::string failure;  // empty when the run succeeded
 };
 
-Listed listed(const std::string& text) {
+Listed listed(const std::string& text, std::size_t readSize = InputWindow::kDefaultReadSize) {
   StringSink sink;
   try {
     TextSource source(text);
-    runPipeline(source, sink);
+    runPipeline(source, sink, readSize);
   } catch (const Failure& failure) {
     return {sink.text(), failure.what()};
   }
@@ -52,6 +52,14 @@ TEST(Pipeline, ListsTheHierarchy) {
       {"line endings alike", "a; b\r\na\rc\n", "/a\n/a/b\n/c\n"},
       {"top-level blocks in first-occurrence order", "k; m\nb; c\nb\nk\n", "/k\n/k/m\n/b\n/b/c\n"},
       {"names pass through unchanged", "%s%n; 50% / off\n%s%n\n", "/%s%n\n/%s%n/50% / off\n"},
+      {"a name larger than a block of names, then the rest of its line",
+       std::string(300 * 1024, 'n') + "; b\n" + std::string(300 * 1024, 'n') + "\nc; " +
+           std::string(300 * 1024, 'n') + "\n",
+       "/" + std::string(300 * 1024, 'n') + "\n/" + std::string(300 * 1024, 'n') + "/b\n/" +
+           std::string(300 * 1024, 'n') + "/c\n"},
+      {"a name larger than a block of names after another name",
+       "x; " + std::string(300 * 1024, 'n') + "\nx\n",
+       "/x\n/x/" + std::string(300 * 1024, 'n') + "\n"},
       {"NUL bytes pass through", std::string("a\0b; c\na\0b\n", 11),
        std::string("/a\0b\n/a\0b/c\n", 12)},
       {"multi-byte UTF-8", "caf\xC3\xA9; \xF0\x9F\x98\x80\ncaf\xC3\xA9\n",
@@ -64,10 +72,13 @@ TEST(Pipeline, ListsTheHierarchy) {
        "a\n/\xEF\xBB\xBF"
        "a/b\n"},
   };
+  // Read in one piece, a name larger than a block of names need not start the buffer.
   for (const Case& c : cases) {
-    const Listed result = listed(c.text);
-    EXPECT_EQ(result.failure, "") << c.what;
-    EXPECT_EQ(result.output, c.output) << c.what;
+    for (const std::size_t readSize : {InputWindow::kDefaultReadSize, std::size_t{1} << 20}) {
+      const Listed result = listed(c.text, readSize);
+      EXPECT_EQ(result.failure, "") << c.what << ", read size " << readSize;
+      EXPECT_EQ(result.output, c.output) << c.what << ", read size " << readSize;
+    }
   }
 }
 
@@ -133,10 +144,10 @@ TEST(Pipeline, ListingIsAConsistentTreeOnGeneratedInputs) {
     const Listed result = listed(text);
     ASSERT_EQ(result.failure, "") << text;
 
-    LineWalk groupingWalk;
+    NameTable groupingNames;
 
     Grouping grouping;
-    groupText(text, groupingWalk, grouping);
+    groupText(text, groupingNames, grouping);
     inferParents(grouping);
     std::map<std::string, std::int32_t> parentCount;
     for (int i = 0; i < grouping.allTagCount; ++i) {

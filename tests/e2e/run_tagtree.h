@@ -16,6 +16,14 @@ enum class StdoutMode { kCaptured, kDevFull, kClosed, kReaderGone, kNonBlockingP
 // The programs the tests run.
 enum class Program { kTagtree, kExplain };
 
+// Whether tagtree-explain was built (the TAGTREE_EXPLAIN option): without it, the tests
+// of it are left out.
+#if TAGTREE_EXPLAIN_BUILT
+inline constexpr bool kExplainBuilt = true;
+#else
+inline constexpr bool kExplainBuilt = false;
+#endif
+
 struct RunOptions {
   Program program = Program::kTagtree;
   std::vector<std::string> arguments;
@@ -67,7 +75,8 @@ std::string readFile(const std::string& path);
 
 // Checks that tagtree-explain, run in `dir` with --format=json, gives the verdict of
 // tagtree's run `tagtree` there: its status, its error line, the paths it prints whole,
-// and, where it succeeds, exactly the paths it prints, as the tags' paths.
+// and, where it succeeds, exactly the paths it prints, as the tags' paths. Checks nothing
+// where tagtree-explain is not built.
 void expectExplainAgrees(const WorkDir& dir, const RunResult& tagtree);
 
 }  // namespace tagtree::e2e

@@ -1,5 +1,5 @@
 // A program for the instruction tests alone: records the names of files.in, one a line,
-// in a name index whose hashes give every name the same values, then finds each again.
+// in a name index whose hash gives every name the same value, then finds each again.
 // Under cachegrind its instruction count is what the index costs when every name
 // collides, which must grow with the names, not with their square. Exits 0 when every
 // name is found in the slot its first occurrence was given, 1 when one is not, and 2
@@ -17,13 +17,9 @@
 
 namespace {
 
-// Every name starts its search at one place, and long names share one key and one full
-// hash, so only the bytes tell names apart.
+// Every name has the same hash, so only the bytes tell names apart.
 struct ConstantHashing {
-  static std::uint64_t shortHash(std::uint64_t, std::size_t) { return 42; }
-  static std::uint64_t key(std::string_view, const char*) { return 42; }
-  static std::uint64_t fullHash(std::string_view) { return 42; }
-  static std::uint64_t hashedStart(std::string_view, std::uint64_t) { return 42; }
+  static std::uint64_t hash(std::string_view, const char*) { return 42; }
 };
 
 }  // namespace

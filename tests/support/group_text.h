@@ -9,11 +9,11 @@
 
 namespace tagtree {
 
-// Fills the empty `grouping` from `text` with `walk`, which holds its names, as
+// Fills the empty `grouping` from `text`, adding its names to `names`, as
 // groupLines does from a file.
-inline void groupText(std::string_view text, LineWalk& walk, Grouping& grouping) {
+inline void groupText(std::string_view text, NameTable& names, Grouping& grouping) {
   TextSource source(text);
-  groupLines(source, walk, grouping);
+  groupLines(source, names, grouping);
 }
 
 }  // namespace tagtree
