@@ -6,32 +6,20 @@
 #include <cstdint>
 #include <map>
 
-#include "pipeline/utf8.h"
+#include "explain/unicode_text.h"
 
 namespace tagtree::explain {
 namespace {
 
-// Returns the length of the well-formed character at the start of `bytes`, or 0 when
-// none starts there.
-std::size_t characterLength(std::string_view bytes) {
-  const auto lead = static_cast<unsigned char>(bytes[0]);
-  const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  if (length > bytes.size()) return 0;
-  return validUtf8Prefix(bytes.substr(0, length)) == length ? length : 0;
-}
-
-// Returns whether the character `c` (its bytes) is one a person cannot see, or cannot
-// tell from another: a C0 or C1 control, DEL, a no-break space, or a format character
-// such as a zero-width space or a byte-order mark.
-bool isInvisible(std::string_view c) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(c[i]); };
-  if (c.size() == 1) return byte(0) < 0x20 || byte(0) == 0x7F;
-  if (c.size() == 2) return byte(0) == 0xC2 && byte(1) <= 0xA0;  // U+0080 to U+00A0
-  if (c.size() != 3) return false;
-  const std::uint32_t code = (std::uint32_t{byte(0)} & 0x0F) << 12 |
-                             (std::uint32_t{byte(1)} & 0x3F) << 6 | (byte(2) & 0x3F);
+// Returns whether a person cannot see the character `code`, or cannot tell it from
+// another: a C0 or C1 control, DEL, a format character such as a zero-width space or a
+// byte-order mark, or white space other than U+0020.
+bool isInvisible(char32_t code) {
+  if (code < 0x7F) return code < 0x20;
+  if (code <= 0xA0) return true;
   return (code >= 0x200B && code <= 0x200F) || (code >= 0x2028 && code <= 0x202E) ||
-         (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF;
+         (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF ||
+         (code != ' ' && isWhiteSpace(code));
 }
 
 void appendEscaped(std::string& text, std::string_view bytes) {
@@ -47,18 +35,23 @@ void appendEscaped(std::string& text, std::string_view bytes) {
 // Appends `bytes` as they are shown: each character as it is, or escaped; a double quote
 // escaped too `inQuotes`.
 void appendShown(std::string& text, std::string_view bytes, bool inQuotes) {
-  while (!bytes.empty()) {
-    const std::size_t length = characterLength(bytes);
-    const std::string_view c = bytes.substr(0, length == 0 ? 1 : length);
-    if (length == 0 || isInvisible(c)) {
+  const auto plain = [&](char c) {  // visible ASCII, shown as it is: the most of most names
+    return c >= ' ' && c < 0x7F && c != '\\' && (c != '"' || !inQuotes);
+  };
+  for (std::size_t at = 0, length = 0; at < bytes.size(); at += length) {
+    for (length = 0; at + length < bytes.size() && plain(bytes[at + length]);) ++length;
+    if (length > 0) {
+      text.append(bytes, at, length);
+      continue;
+    }
+    const char32_t code = decodeAt(bytes.substr(at), length);
+    const std::string_view c = bytes.substr(at, length);
+    if (code == kNotUtf8 || isInvisible(code)) {
       appendEscaped(text, c);
-    } else if (c == "\\" || (inQuotes && c == "\"")) {
-      text += '\\';
-      text += c;
     } else {
+      if (c == "\\" || (inQuotes && c == "\"")) text += '\\';
       text += c;
     }
-    bytes.remove_prefix(c.size());
   }
 }
 
@@ -116,7 +109,8 @@ void appendName(std::string& text, std::string_view name, bool inQuotes,
   }
 }
 
-// Returns whether a person would miss a space at the start or end of `name`.
+// Returns whether a person would miss a space at the start or end of `name`. Other white
+// space is escaped.
 bool hasEndSpace(std::string_view name) {
   return !name.empty() && (name.front() == ' ' || name.back() == ' ');
 }

@@ -16,7 +16,7 @@ inline constexpr std::size_t kLongestShownName = 80;
 
 // Where a shown name is put in double quotes.
 enum class Quotes {
-  kWhereNeeded,  // where it starts or ends with a space or a double quote
+  kWhereNeeded,  // where it starts or ends with a space (U+0020) or a double quote
   kAlways,       // always, as in lists and prose, where it may hold ", " or " and "
 };
 
@@ -26,12 +26,13 @@ struct ByteRange {
   std::size_t to = 0;
 };
 
-// Returns `name` as a person can read it, and read back: bytes that are not valid UTF-8,
-// control characters and invisible ones (such as a byte-order mark or a no-break space)
-// as \xHH, one per byte, and a backslash as \\; in double quotes when it starts or ends
-// with a space or a double quote, with each double quote in it as \"; and, when longer
-// than kLongestShownName bytes, as its first 40 and last 20 or so bytes around "...",
-// with its size: "nnnn...0001 (32,768 bytes)".
+// Returns `name` as a person can read it, and read back: as \xHH, one per byte, bytes that
+// are not valid UTF-8, control characters, invisible ones (such as a byte-order mark or a
+// zero-width space) and white space other than U+0020 (a no-break or hair space, wherever
+// it is: so only U+0020 at an end needs quotes); a backslash as \\; in double quotes when
+// it starts or ends with a space or a double quote, with each double quote in it as \";
+// and, when longer than kLongestShownName bytes, as its first 40 and last 20 or so bytes
+// around "...", with its size: "nnnn...0001 (32,768 bytes)".
 std::string shownName(std::string_view name);
 
 // Returns `name` as shownName shows it, but always in double quotes.

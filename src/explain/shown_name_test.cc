@@ -38,6 +38,10 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
       {"a \"b\" c", "a \"b\" c"},
       {"\"hi\"", "\"\\\"hi\\\"\""},  // read as hi where shown bare
       {" \\\"", "\" \\\\\\\"\""},
+      // White space other than U+0020, wherever it is: so only U+0020 at an end is quoted.
+      {"travel\xE2\x80\x8A", "travel\\xE2\\x80\\x8A"},                     // U+200A
+      {"a\xE3\x80\x80z\xE1\x9A\x80", "a\\xE3\\x80\\x80z\\xE1\\x9A\\x80"},  // U+3000, U+1680
+      {"\xE2\x80\xAFn\xE2\x81\x9F", "\\xE2\\x80\\xAFn\\xE2\\x81\\x9F"},    // U+202F, U+205F
       // Cut in the middle, at a character's start, with its size; not at 80 bytes.
       {std::string(80, 'n'), std::string(80, 'n')},
       {std::string(39, 'a') + "\xC3\xA9" + std::string(60, 'b') + "z",
