@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <map>
 
-#include "explain/unicode_text.h"
-
 namespace tagtree::explain {
 namespace {
 
@@ -32,26 +30,36 @@ void appendEscaped(std::string& text, std::string_view bytes) {
   }
 }
 
-// Appends `bytes` as they are shown: each character as it is, or escaped; a double quote
-// escaped too `inQuotes`.
-void appendShown(std::string& text, std::string_view bytes, bool inQuotes) {
+// Appends the bytes of `name` in `piece` as they are shown: each character as it is, or
+// escaped; a double quote escaped too `inQuotes`. `unnormalized` are the name's ranges
+// that unnormalizedRanges finds.
+void appendShown(std::string& text, std::string_view name, ByteRange piece,
+                 std::span<const ByteRange> unnormalized, bool inQuotes) {
+  auto changed = std::lower_bound(unnormalized.begin(), unnormalized.end(), piece.from,
+                                  [](const ByteRange& r, std::size_t at) { return r.to <= at; });
+  bool escaped = false;             // whether the character before was
   const auto plain = [&](char c) {  // visible ASCII, shown as it is: the most of most names
     return c >= ' ' && c < 0x7F && c != '\\' && (c != '"' || !inQuotes);
   };
-  for (std::size_t at = 0, length = 0; at < bytes.size(); at += length) {
-    for (length = 0; at + length < bytes.size() && plain(bytes[at + length]);) ++length;
+  for (std::size_t at = piece.from, length = 0; at < piece.to; at += length) {
+    for (length = 0; at + length < piece.to && plain(name[at + length]);) ++length;
     if (length > 0) {
-      text.append(bytes, at, length);
+      text.append(name, at, length);
+      escaped = false;
       continue;
     }
-    const char32_t code = decodeAt(bytes.substr(at), length);
-    const std::string_view c = bytes.substr(at, length);
-    if (code == kNotUtf8 || isInvisible(code)) {
+    const char32_t code = decodeAt(name.substr(at, piece.to - at), length);
+    const std::string_view c = name.substr(at, length);
+    while (changed != unnormalized.end() && changed->to <= at) ++changed;
+    const bool unnormal = changed != unnormalized.end() && changed->from <= at;
+    if (code == kNotUtf8 || isInvisible(code) || unnormal || (escaped && isCombiningMark(code))) {
       appendEscaped(text, c);
-    } else {
-      if (c == "\\" || (inQuotes && c == "\"")) text += '\\';
-      text += c;
+      escaped = true;
+      continue;
     }
+    escaped = false;
+    if (c == "\\" || (inQuotes && c == "\"")) text += '\\';
+    text += c;
   }
 }
 
@@ -80,11 +88,11 @@ constexpr std::size_t kContext = 8;
 constexpr std::size_t kShortestCut = 3;
 
 // Appends `name` as shownName shows it, without quotes, with the bytes in `visible`
-// shown too where it is cut.
-void appendName(std::string& text, std::string_view name, bool inQuotes,
-                std::span<const ByteRange> visible = {}) {
+// shown too where it is cut. `unnormalized` are its ranges that unnormalizedRanges finds.
+void appendName(std::string& text, std::string_view name, std::span<const ByteRange> unnormalized,
+                bool inQuotes, std::span<const ByteRange> visible = {}) {
   if (name.size() <= kLongestShownName) {
-    appendShown(text, name, inQuotes);
+    appendShown(text, name, {0, name.size()}, unnormalized, inQuotes);
     return;
   }
   std::vector<ByteRange> pieces = {{0, characterStart(name, 40)},
@@ -104,7 +112,7 @@ void appendName(std::string& text, std::string_view name, bool inQuotes,
       piece.to = std::max(piece.to, pieces[i].to);
     }
     if (piece.from > shown) text += "...";
-    appendShown(text, name.substr(piece.from, piece.to - piece.from), inQuotes);
+    appendShown(text, name, piece, unnormalized, inQuotes);
     shown = piece.to;
   }
 }
@@ -128,7 +136,7 @@ std::string shown(std::string_view name, Quotes quotes, std::span<const ByteRang
   std::string text;
   const bool quoted = needsQuotes(name, quotes);
   if (quoted) text += '"';
-  appendName(text, name, quoted, visible);
+  appendName(text, name, unnormalizedRanges(name), quoted, visible);
   if (quoted) text += '"';
   return text + sizeNote(name);
 }
@@ -182,10 +190,10 @@ std::vector<std::string> shownNamesApart(std::span<const std::string_view> names
 std::string shownPath(std::string_view parent, std::string_view child) {
   const bool quoted = hasEndSpace(parent) || hasEndSpace(child);
   std::string text = quoted ? "\"/" : "/";
-  appendName(text, parent, quoted);
+  appendName(text, parent, unnormalizedRanges(parent), quoted);
   if (!child.empty()) {
     text += '/';
-    appendName(text, child, quoted);
+    appendName(text, child, unnormalizedRanges(child), quoted);
   }
   if (quoted) text += '"';
   return text;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "explain/unicode_text.h"
+
 namespace tagtree::explain {
 
 // Names of more than this many bytes are shown cut in the middle.
@@ -20,19 +22,17 @@ enum class Quotes {
   kAlways,       // always, as in lists and prose, where it may hold ", " or " and "
 };
 
-// The bytes of a name from `from` up to, not including, `to`.
-struct ByteRange {
-  std::size_t from = 0;
-  std::size_t to = 0;
-};
-
-// Returns `name` as a person can read it, and read back: as \xHH, one per byte, bytes that
-// are not valid UTF-8, control characters, invisible ones (such as a byte-order mark or a
-// zero-width space) and white space other than U+0020 (a no-break or hair space, wherever
-// it is: so only U+0020 at an end needs quotes); a backslash as \\; in double quotes when
-// it starts or ends with a space or a double quote, with each double quote in it as \";
-// and, when longer than kLongestShownName bytes, as its first 40 and last 20 or so bytes
-// around "...", with its size: "nnnn...0001 (32,768 bytes)".
+// Returns `name` as a person can read it, read back, and tell from any other: as \xHH, one
+// per byte, bytes that are not valid UTF-8, control characters, invisible ones (such as a
+// byte-order mark or a zero-width space), white space other than U+0020 (a no-break or
+// hair space, wherever it is: so only U+0020 at an end needs quotes), the characters that
+// show where the name differs from its NFC normalisation (see unnormalizedRanges: the
+// combining mark of an "e" and an acute accent, a Kelvin sign) and a combining mark right
+// after such an escape, which would be drawn on it; a backslash as \\; in double quotes
+// when it starts or ends with a space or a double quote, with each double quote in it as
+// \"; and, when longer than kLongestShownName bytes, as its first 40 and last 20 or so
+// bytes around "...", with its size: "nnnn...0001 (32,768 bytes)". Two names cut may be
+// shown alike: shownNamesApart shows a few apart.
 std::string shownName(std::string_view name);
 
 // Returns `name` as shownName shows it, but always in double quotes.

@@ -1,7 +1,11 @@
 #include "explain/shown_name.h"
 
 #include <gtest/gtest.h>
+#include <utf8proc.h>
 
+#include <cstdlib>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -42,6 +46,24 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
       {"travel\xE2\x80\x8A", "travel\\xE2\\x80\\x8A"},                     // U+200A
       {"a\xE3\x80\x80z\xE1\x9A\x80", "a\\xE3\\x80\\x80z\\xE1\\x9A\\x80"},  // U+3000, U+1680
       {"\xE2\x80\xAFn\xE2\x81\x9F", "\\xE2\\x80\\xAFn\\xE2\\x81\\x9F"},    // U+202F, U+205F
+      // Where NFC would change a name, what it would change.
+      {"cafe\xCC\x81", "cafe\\xCC\\x81"},                           // the acute of an e
+      {"q\xCC\x81", "q\xCC\x81"},                                   // no q with an acute: as it is
+      {"\xE2\x84\xAA", "\\xE2\\x84\\xAA"},                          // U+212A KELVIN SIGN, K
+      {"a\xCD\xBE", "a\\xCD\\xBE"},                                 // U+037E, a semicolon
+      {"\xC3\xA9\xCC\x81", "\xC3\xA9\xCC\x81"},                     // é and an acute, which stays
+      {"e\xCC\x81\xCC\x81", "e\\xCC\\x81\\xCC\\x81"},               // the same, decomposed
+      {"x\xCC\x96\xCC\x81", "x\xCC\x96\xCC\x81"},                   // marks in order
+      {"x\xCC\x81\xCC\x96", "x\\xCC\\x81\\xCC\\x96"},               // and not
+      {"\xCC\x81x", "\xCC\x81x"},                                   // a mark on nothing
+      {"\xEA\xB0\x80\xE1\x86\xA8", "\xEA\xB0\x80\\xE1\\x86\\xA8"},  // 가 and a final jamo
+      {"\xE1\x84\x80\xE1\x85\xA1-", "\xE1\x84\x80\\xE1\\x85\\xA1-"},  // two jamo, 가
+      {"\xE1\x84\x80-\xE1\x85\xA1", "\xE1\x84\x80-\xE1\x85\xA1"},
+      {"\xE2\x80\x80", "\\xE2\\x80\\x80"},  // U+2000, space and singleton
+      // A mark after an escape is escaped too; it would be drawn on the escape.
+      {"\xC2\xA0\xCC\x88", "\\xC2\\xA0\\xCC\\x88"},
+      {"\xFF\xCC\x88\xCC\x88q\xCC\x88", "\\xFF\\xCC\\x88\\xCC\\x88q\xCC\x88"},
+      {"e\xFF\xCC\x81", "e\\xFF\\xCC\\x81"},
       // Cut in the middle, at a character's start, with its size; not at 80 bytes.
       {std::string(80, 'n'), std::string(80, 'n')},
       {std::string(39, 'a') + "\xC3\xA9" + std::string(60, 'b') + "z",
@@ -52,8 +74,79 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
        std::string(40, 'a') + "...\xC3\xA9" + std::string(19, 'b') + " (91 bytes)"},
       {" " + std::string(100, 'n'),
        "\" " + std::string(39, 'n') + "..." + std::string(20, 'n') + "\" (101 bytes)"},
+      {"e\xCC\x81" + std::string(100, 'n') + "e\xCC\x81", "e\\xCC\\x81" + std::string(37, 'n') +
+                                                              "..." + std::string(17, 'n') +
+                                                              "e\\xCC\\x81 (106 bytes)"},
   };
   for (const Case& c : cases) EXPECT_EQ(shownName(c.name), c.shown) << c.shown;
+}
+
+// Returns the bytes that `text`, a name as shown, without its quotes or size, stands for.
+std::string readBack(std::string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      bytes += text[i];
+    } else if (text[++i] == 'x') {
+      bytes += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else {
+      bytes += text[i];
+    }
+  }
+  return bytes;
+}
+
+// Names made of pieces that NFC changes, white space, marks and escapes: each shown text
+// reads back as its name, holds no character a person cannot see, and is in NFC, so that
+// no two texts are canonically equivalent, which is what looks the same means.
+TEST(ShownName, ReadsBackAndLooksLikeNoOtherName) {
+  const std::string pieces[] = {
+      "e",
+      "q",
+      "A",
+      "K",
+      "\xE2\x84\xAA",
+      "\xCC\x81",
+      "\xCC\x96",
+      "\xCC\x88",
+      "\xC3\xA9",
+      " ",
+      "\xC2\xA0",
+      "\xE2\x80\x8A",
+      "\xE3\x80\x80",
+      "\xE2\x80\x8B",
+      "\t",
+      "\xFF",
+      "\\",
+      "\"",
+      ".",
+      "\xE1\x84\x80",
+      "\xE1\x85\xA1",
+      "\xE1\x86\xA8",
+      "\xEA\xB0\x80",  // Hangul
+      "\xE0\xAD\x87",
+      "\xE0\xAC\xBE",
+      "\xE0\xAD\x8B",  // Oriya e, aa, o
+  };
+  std::mt19937 rng(28);
+  for (int n = 0; n < 20'000; ++n) {
+    std::string name;
+    for (auto k = rng() % 8; k-- > 0;) name += pieces[rng() % std::size(pieces)];
+    const std::string shown = quotedName(name);
+    SCOPED_TRACE(shown);
+    ASSERT_EQ(readBack(shown.substr(1, shown.size() - 2)), name);
+    const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> nfc(
+        utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(shown.c_str())), &std::free);
+    ASSERT_NE(nfc, nullptr);
+    EXPECT_EQ(reinterpret_cast<const char*>(nfc.get()), shown);
+    for (std::size_t at = 0, length = 0; at < shown.size(); at += length) {
+      const char32_t code = decodeAt(std::string_view(shown).substr(at), length);
+      const auto category = utf8proc_category(static_cast<utf8proc_int32_t>(code));
+      EXPECT_TRUE(code == ' ' || (!isWhiteSpace(code) && category != UTF8PROC_CATEGORY_CC &&
+                                  category != UTF8PROC_CATEGORY_CF));
+    }
+  }
 }
 
 TEST(ShownName, QuotedAlwaysForListsAndProse) {
