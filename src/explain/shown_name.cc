@@ -1,10 +1,13 @@
 // shownName: one UTF-8 character at a time, each either written as it is or escaped, in
-// the pieces of the name that are shown.
+// the pieces of the name that are shown. ShownNames: the long names of a table in byte
+// order, each kept visible where it differs from its neighbours, and the texts they are
+// shown as, by hash, to find any still alike.
 #include "explain/shown_name.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <functional>
 #include <map>
+#include <numeric>
 
 namespace tagtree::explain {
 namespace {
@@ -141,6 +144,44 @@ std::string shown(std::string_view name, Quotes quotes, std::span<const ByteRang
   return text + sizeNote(name);
 }
 
+// Returns where `a` and `b` first differ: the length of the shorter where it starts the other.
+std::size_t firstDifference(std::string_view a, std::string_view b) {
+  return static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first -
+                                  a.begin());
+}
+
+// Returns the bytes where any two of `names` first differ: where, in byte order, two
+// neighbours first differ.
+std::vector<ByteRange> firstDifferences(std::span<const std::string_view> names) {
+  std::vector<std::string_view> sorted(names.begin(), names.end());
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<ByteRange> differences;
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    const std::size_t at = firstDifference(sorted[i - 1], sorted[i]);
+    differences.push_back({at, at + 1});
+  }
+  return differences;
+}
+
+// Returns the bytes that `text`, a name as shown in double quotes, stands for.
+std::string unescaped(std::string_view text) {
+  const auto hex = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      bytes += text[i];
+    } else if (text[i + 1] == 'x' && i + 3 < text.size()) {
+      bytes += static_cast<char>(hex(text[i + 2]) << 4 | hex(text[i + 3]));
+      i += 3;
+    } else {
+      bytes += text[++i];
+    }
+  }
+  return bytes;
+}
+
+std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
+
 }  // namespace
 
 std::string shownName(std::string_view name) { return shown(name, Quotes::kWhereNeeded, {}); }
@@ -152,19 +193,7 @@ std::string shownName(std::string_view name, ByteRange visible, Quotes quotes) {
 }
 
 std::vector<std::string> shownNamesApart(std::span<const std::string_view> names, Quotes quotes) {
-  // Where two names first differ is where, in name order, two neighbours first differ.
-  std::vector<std::size_t> order(names.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(),
-            [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
-  std::vector<ByteRange> differences;
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    const std::string_view a = names[order[i - 1]];
-    const std::string_view b = names[order[i]];
-    const auto at = static_cast<std::size_t>(
-        std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
-    differences.push_back({at, at + 1});
-  }
+  const std::vector<ByteRange> differences = firstDifferences(names);
   // Names still shown the same, which "..." in a name can bring about, are shown whole.
   std::vector<bool> whole(names.size(), false);
   std::vector<std::string> texts(names.size());
@@ -197,6 +226,154 @@ std::string shownPath(std::string_view parent, std::string_view child) {
   }
   if (quoted) text += '"';
   return text;
+}
+
+ShownNames::ShownNames(const NameTable& names) : names_(&names) {
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
+    const std::string_view name = names.name(slot);
+    if (name.size() > kLongestShownName) {
+      long_.push_back({slot, false, 0, {}, unnormalizedRanges(name)});
+    }
+  }
+  std::vector<std::uint32_t> order(long_.size());
+  std::iota(order.begin(), order.end(), 0);
+  const auto bytes = [&](std::uint32_t i) { return names.name(long_[i].slot); };
+  std::sort(order.begin(), order.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return bytes(a) < bytes(b); });
+  // Where a name first differs from any other is where it first differs from a neighbour.
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const std::size_t at = firstDifference(bytes(order[i - 1]), bytes(order[i]));
+    for (const std::uint32_t k : {order[i - 1], order[i]}) {
+      long_[k].near[long_[k].nearCount++] = {at, at + 1};
+    }
+  }
+  // Names still shown alike, as "..." in a name or a repeated middle can bring about, are
+  // shown whole; and then so are any others shown as one of them is shown whole.
+  for (std::uint32_t i = 0; i < long_.size(); ++i) byText_.emplace(hashOf(inner(long_[i])), i);
+  std::vector<std::uint32_t> unchecked(long_.size());
+  std::iota(unchecked.begin(), unchecked.end(), 0);
+  while (!unchecked.empty()) {
+    const std::uint32_t i = unchecked.back();
+    unchecked.pop_back();
+    const std::string text = inner(long_[i]);
+    std::vector<decltype(byText_)::iterator> same;  // the names shown as `text`, i among them
+    for (auto [at, end] = byText_.equal_range(hashOf(text)); at != end; ++at) {
+      if (at->second == i || inner(long_[at->second]) == text) same.push_back(at);
+    }
+    if (same.size() == 1 && !shownAsShort(long_[i].slot, text)) continue;
+    std::vector<std::uint32_t> cut;
+    for (const auto at : same) {
+      if (long_[at->second].whole) continue;
+      cut.push_back(at->second);
+      byText_.erase(at);
+    }
+    for (const std::uint32_t k : cut) {
+      long_[k].whole = true;
+      byText_.emplace(hashOf(inner(long_[k])), k);
+      unchecked.push_back(k);
+    }
+  }
+}
+
+std::string ShownNames::name(std::uint32_t slot, Quotes quotes) const {
+  const std::string_view bytes = names_->name(slot);
+  const bool quoted = needsQuotes(bytes, quotes);
+  std::string text = quoted ? "\"" : "";
+  append(text, slot, quoted);
+  if (quoted) text += '"';
+  return text + sizeNote(bytes);
+}
+
+std::string ShownNames::name(std::uint32_t slot, Quotes quotes,
+                             std::span<const ByteRange> visible) const {
+  const Long* info = longName(slot);
+  if (info == nullptr || info->whole || visible.empty()) return name(slot, quotes);
+  const std::string text = inner(*info, visible);
+  if (text == inner(*info) || shownAsShort(slot, text)) return name(slot, quotes);
+  for (auto [at, end] = byText_.equal_range(hashOf(text)); at != end; ++at) {
+    if (inner(long_[at->second]) == text) return name(slot, quotes);
+  }
+  const std::string_view bytes = names_->name(slot);
+  const auto [seen, added] = extended_.emplace(hashOf(text + sizeNote(bytes)), slot);
+  if (!added && seen->second != slot) return name(slot, quotes);
+  const bool quoted = needsQuotes(bytes, quotes);
+  std::string shown = quoted ? "\"" : "";
+  append(shown, slot, quoted, visible);
+  if (quoted) shown += '"';
+  return shown + sizeNote(bytes);
+}
+
+std::vector<std::string> ShownNames::apart(std::span<const std::uint32_t> slots,
+                                           Quotes quotes) const {
+  std::vector<std::string_view> names;
+  for (const std::uint32_t slot : slots) names.push_back(names_->name(slot));
+  const std::vector<ByteRange> differences = firstDifferences(names);
+  std::vector<std::string> texts;
+  for (const std::uint32_t slot : slots) texts.push_back(name(slot, quotes, differences));
+  return texts;
+}
+
+std::string ShownNames::path(std::uint32_t parent) const {
+  const bool quoted = hasEndSpace(names_->name(parent));
+  std::string text = quoted ? "\"/" : "/";
+  append(text, parent, quoted);
+  if (quoted) text += '"';
+  return text;
+}
+
+std::string ShownNames::path(std::uint32_t parent, std::uint32_t child) const {
+  const bool quoted = hasEndSpace(names_->name(parent)) || hasEndSpace(names_->name(child));
+  std::string text = quoted ? "\"/" : "/";
+  append(text, parent, quoted);
+  text += '/';
+  append(text, child, quoted);
+  if (quoted) text += '"';
+  return text;
+}
+
+const ShownNames::Long* ShownNames::longName(std::uint32_t slot) const {
+  if (names_->name(slot).size() <= kLongestShownName) return nullptr;
+  return &*std::lower_bound(long_.begin(), long_.end(), slot,
+                            [](const Long& name, std::uint32_t s) { return name.slot < s; });
+}
+
+void ShownNames::append(std::string& text, std::uint32_t slot, bool inQuotes,
+                        std::span<const ByteRange> visible) const {
+  const std::string_view name = names_->name(slot);
+  const Long* info = longName(slot);
+  if (info == nullptr) {
+    appendName(text, name, unnormalizedRanges(name), inQuotes);
+  } else if (info->whole) {
+    const ByteRange all = {0, name.size()};
+    appendName(text, name, info->unnormalized, inQuotes, {&all, 1});
+  } else {
+    std::vector<ByteRange> shown(info->near, info->near + info->nearCount);
+    shown.insert(shown.end(), visible.begin(), visible.end());
+    appendName(text, name, info->unnormalized, inQuotes, shown);
+  }
+}
+
+std::string ShownNames::inner(const Long& name, std::span<const ByteRange> visible) const {
+  std::string text;
+  append(text, name.slot, true, visible);
+  return text;
+}
+
+bool ShownNames::shownAsShort(std::uint32_t slot, const std::string& inner) const {
+  // A short name shown as the long one is in a path, or, where the long one is shown
+  // without quotes, as it is shown with its size.
+  const std::string_view name = names_->name(slot);
+  for (const bool sized : {false, true}) {
+    if (sized && needsQuotes(name, Quotes::kWhereNeeded)) continue;
+    const std::string text = sized ? inner + sizeNote(name) : inner;
+    const std::string bytes = unescaped(text);
+    if (bytes.size() > kLongestShownName || names_->find(bytes) == NameTable::kNotFound) continue;
+    if (sized && needsQuotes(bytes, Quotes::kWhereNeeded)) continue;
+    std::string shown;
+    appendName(shown, bytes, unnormalizedRanges(bytes), true);
+    if (shown == text) return true;
+  }
+  return false;
 }
 
 std::string grouped(std::uint64_t n) {

@@ -4,8 +4,11 @@
 #include <utf8proc.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -236,6 +239,149 @@ TEST(ShownName, PathsQuoteWholeWhereANameHasAnEndSpace) {
   EXPECT_EQ(shownPath("caf\xE9", "x"), "/caf\\xE9/x");
   EXPECT_EQ(shownPath("a\"", "\\"), "/a\"/\\\\");
   EXPECT_EQ(shownPath("a\"", "\\ "), "\"/a\\\"/\\\\ \"");
+}
+
+// A table's names and how they are shown.
+struct Table {
+  explicit Table(const std::vector<std::string>& list) {
+    for (const std::string& name : list) names.add(name);
+    shown.emplace(names);
+  }
+  NameTable names;
+  std::optional<ShownNames> shown;
+};
+
+const std::string a40(40, 'a'), a20(20, 'a');
+
+TEST(ShownNames, ShowNoTwoNamesOfATableAlike) {
+  const std::string b20(20, 'b'), x = std::string(100, 'a') + "X" + std::string(100, 'b');
+  const std::string y = std::string(100, 'a') + "Y" + std::string(100, 'b');
+  const std::string near = a40 + "..." + std::string(8, 'a');
+  using Names = std::vector<std::string>;
+  struct Case {
+    Names names;
+    Names shown;
+  };
+  const Case cases[] = {
+      // Where they differ, which each shows alone on both.
+      {{x, y, "news"},
+       {near + "X" + std::string(8, 'b') + "..." + b20 + " (201 bytes)",
+        near + "Y" + std::string(8, 'b') + "..." + b20 + " (201 bytes)", "news"}},
+      {{std::string(90, 'a')}, {a40 + "..." + a20 + " (90 bytes)"}},
+      // Alike anywhere they are cut: whole.
+      {{std::string(100, 'a'), std::string(101, 'a')},
+       {std::string(100, 'a') + " (100 bytes)", std::string(101, 'a') + " (101 bytes)"}},
+      // Shown as a short name is shown, with its size or in a path: whole.
+      {{std::string(90, 'a'), a40 + "..." + a20 + " (90 bytes)"},
+       {std::string(90, 'a') + " (90 bytes)", a40 + "..." + a20 + " (90 bytes)"}},
+      {{std::string(95, 'a'), a40 + "..." + a20},
+       {std::string(95, 'a') + " (95 bytes)", a40 + "..." + a20}},
+      // In quotes, unlike the short name.
+      {{std::string(89, 'a') + " ", a40 + "..." + std::string(19, 'a') + "  (90 bytes)"},
+       {"\"" + a40 + "..." + std::string(19, 'a') + " \" (90 bytes)",
+        a40 + "..." + std::string(19, 'a') + "  (90 bytes)"}},
+  };
+  for (const Case& c : cases) {
+    const Table table(c.names);
+    for (std::uint32_t slot = 0; slot < c.names.size(); ++slot) {
+      EXPECT_EQ(table.shown->name(slot), c.shown[slot]);
+    }
+  }
+  const Table table({x, y, " a", "b"});
+  EXPECT_EQ(table.shown->quoted(3), "\"b\"");
+  EXPECT_EQ(table.shown->quoted(0),
+            "\"" + near + "X" + std::string(8, 'b') + "..." + b20 + "\" (201 bytes)");
+  EXPECT_EQ(table.shown->path(0), "/" + near + "X" + std::string(8, 'b') + "..." + b20);
+  EXPECT_EQ(table.shown->path(3, 1), "/b/" + near + "Y" + std::string(8, 'b') + "..." + b20);
+  EXPECT_EQ(table.shown->path(2), "\"/ a\"");
+  EXPECT_EQ(table.shown->path(3, 2), "\"/b/ a\"");
+  EXPECT_EQ(table.shown->path(2, 3), "\"/ a/b\"");
+}
+
+// Bytes shown where alike names differ, unless that shows a name as another is shown.
+TEST(ShownNames, ShowMoreWhereNoOtherNameIsShownSo) {
+  const std::string a8(8, 'a'), a10(10, 'a');
+  const Table table({std::string(60, 'a') + "X" + std::string(52, 'a'),
+                     std::string(61, 'a') + "X" + std::string(51, 'a'), std::string(100, 'a')});
+  const ShownNames& shown = *table.shown;
+  const ByteRange at58[] = {{58, 59}}, at59[] = {{59, 62}}, at45[] = {{45, 46}},
+                  at50[] = {{50, 51}};
+  const std::string extended = a40 + "..." + a10 + "X" + a8 + "..." + a20 + " (113 bytes)";
+  EXPECT_EQ(shown.name(0), a40 + "..." + a8 + "X" + a8 + "..." + a20 + " (113 bytes)");
+  const ByteRange next[] = {{59, 60}};
+  EXPECT_EQ(shown.name(0, Quotes::kWhereNeeded, next), shown.name(0));  // shown as 1 is
+  EXPECT_EQ(shown.name(0, Quotes::kWhereNeeded, at58), extended);
+  EXPECT_EQ(shown.name(0, Quotes::kAlways, at58), "\"" + extended.substr(0, 85) + "\" (113 bytes)");
+  EXPECT_EQ(shown.name(1, Quotes::kWhereNeeded, at59), shown.name(1));  // shown as 0 was
+  EXPECT_EQ(shown.name(1), a40 + "..." + std::string(9, 'a') + "X" + a8 + "..." + a20 +
+                               " (113 bytes)");  // where it differs from 0 and from 2
+  const Table mimic({std::string(100, 'a'), a40 + std::string(14, 'a') + "..." + a20});
+  EXPECT_EQ(mimic.shown->name(0, Quotes::kWhereNeeded, at45), mimic.shown->name(0));
+  EXPECT_EQ(mimic.shown->name(0, Quotes::kWhereNeeded, at50),
+            std::string(59, 'a') + "..." + a20 + " (100 bytes)");
+  EXPECT_EQ(mimic.shown->name(1, Quotes::kWhereNeeded, at50),
+            a40 + std::string(14, 'a') + "..." + a20);
+  // A list shows where its members differ.
+  const std::string b = std::string(60, 'a') + "b" + std::string(59, 'a');
+  const Table list({b, std::string(60, 'a') + "B" + std::string(59, 'a'), std::string(120, 'a')});
+  const std::uint32_t slots[] = {0, 1};
+  EXPECT_EQ(list.shown->apart(slots, Quotes::kAlways),
+            (std::vector<std::string>{
+                "\"" + a40 + "..." + a8 + "b" + a8 + "..." + a20 + "\" (120 bytes)",
+                "\"" + a40 + "..." + a8 + "B" + a8 + "..." + a20 + "\" (120 bytes)"}));
+}
+
+// Long names alike at both ends, some only in their middles, some with "..." in them; and
+// short names that read as some of them cut: no two are shown alike in any form, alone or
+// in lists that show more of them.
+TEST(ShownNames, NeverShowTwoNamesAlike) {
+  const std::string pieces[] = {"a", "a", "a", ".", "b", "\xC3\xA9", "e\xCC\x81"};
+  std::mt19937 rng(28);
+  std::set<std::string> longNames;
+  while (longNames.size() < 400) {
+    std::string name(30 + rng() % 30, 'a');
+    for (auto k = rng() % 40; k-- > 0;) name += pieces[rng() % std::size(pieces)];
+    longNames.insert(name + std::string(15 + rng() % 10, rng() % 2 == 0 ? 'b' : '.'));
+  }
+  for (std::size_t at = 44; at < 64; ++at) {  // an X among a's: shown alike where shifted
+    for (std::size_t size = 84; size < 90; ++size) {
+      longNames.insert(std::string(at, 'a') + "X" + std::string(size - at - 1, 'a'));
+    }
+  }
+  std::vector<std::string> names(longNames.begin(), longNames.end());
+  const Table first(names);
+  for (std::uint32_t slot = 0; slot < first.names.size(); slot += 2) {
+    const std::string shown = first.shown->name(slot), path = first.shown->path(slot);
+    for (const std::string& text : {shown, path.substr(1)}) {
+      if (text.starts_with('"') || longNames.contains(readBack(text))) continue;
+      if (readBack(text).size() <= kLongestShownName) names.push_back(readBack(text));
+      longNames.insert(readBack(text));
+    }
+  }
+  const Table table(names);
+  const ShownNames& shown = *table.shown;
+  std::set<std::string> plain, quoted, paths;
+  std::map<std::string, std::uint32_t> everShown;  // in quotes, by this slot
+  std::size_t whole = 0;
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
+    EXPECT_TRUE(plain.insert(shown.name(slot)).second) << shown.name(slot);
+    EXPECT_TRUE(quoted.insert(shown.quoted(slot)).second) << shown.quoted(slot);
+    EXPECT_TRUE(paths.insert(shown.path(slot)).second) << shown.path(slot);
+    everShown.emplace(shown.quoted(slot), slot);
+    whole += names[slot].size() > kLongestShownName &&
+             readBack(shown.path(slot).substr(1)) == names[slot];
+  }
+  EXPECT_GT(whole, 0u);
+  for (int list = 0; list < 2'000; ++list) {
+    std::vector<std::uint32_t> slots;
+    const auto from = rng() % (names.size() - 10);  // near in byte order, much alike
+    for (auto k = 2 + rng() % 4; k-- > 0;) slots.push_back(from + rng() % 10);
+    const std::vector<std::string> texts = shown.apart(slots, Quotes::kAlways);
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+      const auto [at, added] = everShown.emplace(texts[i], slots[i]);
+      EXPECT_EQ(at->second, slots[i]) << texts[i];
+    }
+  }
 }
 
 TEST(ShownName, GroupsDigitsInThrees) {
