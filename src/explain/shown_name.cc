@@ -347,7 +347,7 @@ void ShownNames::append(std::string& text, std::uint32_t slot, bool inQuotes,
     const ByteRange all = {0, name.size()};
     appendName(text, name, info->unnormalized, inQuotes, {&all, 1});
   } else {
-    std::vector<ByteRange> shown(info->near, info->near + info->nearCount);
+    std::vector<ByteRange> shown(info->near.begin(), info->near.begin() + info->nearCount);
     shown.insert(shown.end(), visible.begin(), visible.end());
     appendName(text, name, info->unnormalized, inQuotes, shown);
   }

@@ -2,6 +2,7 @@
 #ifndef TAGTREE_EXPLAIN_SHOWN_NAME_H_
 #define TAGTREE_EXPLAIN_SHOWN_NAME_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -99,7 +100,7 @@ class ShownNames {
     std::uint32_t slot = 0;
     bool whole = false;                   // shown whole, since shown cut it was alike to another
     std::uint8_t nearCount = 0;           // how many of `near` there are
-    ByteRange near[2];                    // where it first differs from the names next to it
+    std::array<ByteRange, 2> near;        // where it first differs from the names next to it
     std::vector<ByteRange> unnormalized;  // as unnormalizedRanges finds them
   };
 
