@@ -40,7 +40,9 @@ void appendShown(std::string& text, std::string_view name, ByteRange piece,
                  std::span<const ByteRange> unnormalized, bool inQuotes) {
   auto changed = std::lower_bound(unnormalized.begin(), unnormalized.end(), piece.from,
                                   [](const ByteRange& r, std::size_t at) { return r.to <= at; });
-  bool escaped = false;             // whether the character before was
+  // Whether a combining mark here would be drawn on what is not its own: an escape, or
+  // what comes before the piece, such as a quote or "...".
+  bool escaped = true;
   const auto plain = [&](char c) {  // visible ASCII, shown as it is: the most of most names
     return c >= ' ' && c < 0x7F && c != '\\' && (c != '"' || !inQuotes);
   };

@@ -30,8 +30,9 @@ enum class Quotes {
 // byte-order mark or a zero-width space), white space other than U+0020 (a no-break or
 // hair space, wherever it is: so only U+0020 at an end needs quotes), the characters that
 // show where the name differs from its NFC normalisation (see unnormalizedRanges: the
-// combining mark of an "e" and an acute accent, a Kelvin sign) and a combining mark right
-// after such an escape, which would be drawn on it; a backslash as \\; in double quotes
+// combining mark of an "e" and an acute accent, a Kelvin sign), and a combining mark that
+// would be drawn on what is not its own: after such an escape, at the start (an acute
+// accent on a space looks like U+00B4) or after "..."; a backslash as \\; in double quotes
 // when it starts or ends with a space or a double quote, with each double quote in it as
 // \"; and, when longer than kLongestShownName bytes, as its first 40 and last 20 or so
 // bytes around "...", with its size: "nnnn...0001 (32,768 bytes)". Two names cut may be

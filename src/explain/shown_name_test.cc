@@ -59,12 +59,13 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
       {"e\xCC\x81\xCC\x81", "e\\xCC\\x81\\xCC\\x81"},               // the same, decomposed
       {"x\xCC\x96\xCC\x81", "x\xCC\x96\xCC\x81"},                   // marks in order
       {"x\xCC\x81\xCC\xB4", "x\\xCC\\x81\\xCC\\xB4"},               // and not (U+0334, class 1)
-      {"\xCC\x81x", "\xCC\x81x"},                                   // a mark on nothing
       {"\xEA\xB0\x80\xE1\x86\xA8", "\xEA\xB0\x80\\xE1\\x86\\xA8"},  // 가 and a final jamo
       {"\xE1\x84\x80\xE1\x85\xA1-", "\xE1\x84\x80\\xE1\\x85\\xA1-"},  // two jamo, 가
       {"\xE1\x84\x80-\xE1\x85\xA1", "\xE1\x84\x80-\xE1\x85\xA1"},
       {"\xE2\x80\x80", "\\xE2\\x80\\x80"},  // U+2000, space and singleton
-      // A mark after an escape is escaped too; it would be drawn on the escape.
+      // A mark after an escape is escaped too, or at the start, or where a cut name goes
+      // on: it would be drawn on what is not its own.
+      {"\xCC\x81q\xCC\x88", "\\xCC\\x81q\xCC\x88"},  // a q with a diaeresis: as it is
       {"\xC2\xA0\xCC\x88", "\\xC2\\xA0\\xCC\\x88"},
       {"\xFF\xCC\x88\xCC\x88q\xCC\x88", "\\xFF\\xCC\\x88\\xCC\\x88q\xCC\x88"},
       {"e\xFF\xCC\x81", "e\\xFF\\xCC\\x81"},
@@ -78,6 +79,8 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
        std::string(40, 'a') + "...\xC3\xA9" + std::string(19, 'b') + " (91 bytes)"},
       {" " + std::string(100, 'n'),
        "\" " + std::string(39, 'n') + "..." + std::string(20, 'n') + "\" (101 bytes)"},
+      {std::string(70, 'n') + "\xCC\x88" + std::string(18, 'n'),
+       std::string(40, 'n') + "...\\xCC\\x88" + std::string(18, 'n') + " (90 bytes)"},
       {"e\xCC\x81" + std::string(100, 'n') + "e\xCC\x81", "e\\xCC\\x81" + std::string(37, 'n') +
                                                               "..." + std::string(17, 'n') +
                                                               "e\\xCC\\x81 (106 bytes)"},
