@@ -13,14 +13,11 @@ namespace tagtree::explain {
 namespace {
 
 // Returns whether a person cannot see the character `code`, or cannot tell it from
-// another: a C0 or C1 control, DEL, a format character such as a zero-width space or a
-// byte-order mark, or white space other than U+0020.
+// another: a C0 or C1 control, DEL, a format character such as a soft hyphen, a zero-width
+// space or a byte-order mark, or white space other than U+0020.
 bool isInvisible(char32_t code) {
   if (code < 0x7F) return code < 0x20;
-  if (code <= 0xA0) return true;
-  return (code >= 0x200B && code <= 0x200F) || (code >= 0x2028 && code <= 0x202E) ||
-         (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF ||
-         (code != ' ' && isWhiteSpace(code));
+  return code <= 0xA0 || isFormat(code) || isWhiteSpace(code);
 }
 
 void appendEscaped(std::string& text, std::string_view bytes) {

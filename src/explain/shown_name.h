@@ -26,17 +26,18 @@ enum class Quotes {
 };
 
 // Returns `name` as a person can read it, read back, and tell from any other: as \xHH, one
-// per byte, bytes that are not valid UTF-8, control characters, invisible ones (such as a
-// byte-order mark or a zero-width space), white space other than U+0020 (a no-break or
-// hair space, wherever it is: so only U+0020 at an end needs quotes), the characters that
-// show where the name differs from its NFC normalisation (see unnormalizedRanges: the
-// combining mark of an "e" and an acute accent, a Kelvin sign), and a combining mark that
-// would be drawn on what is not its own: after such an escape, at the start (an acute
-// accent on a space looks like U+00B4) or after "..."; a backslash as \\; in double quotes
-// when it starts or ends with a space or a double quote, with each double quote in it as
-// \"; and, when longer than kLongestShownName bytes, as its first 40 and last 20 or so
-// bytes around "...", with its size: "nnnn...0001 (32,768 bytes)". Two names cut may be
-// shown alike: ShownNames shows the names of a table apart.
+// per byte, bytes that are not valid UTF-8, control characters, format characters (such
+// as a soft hyphen, a zero-width space or a byte-order mark), white space other than
+// U+0020 (a no-break or hair space, wherever it is: so only U+0020 at an end needs
+// quotes), the characters that show where the name differs from its NFC normalisation
+// (see unnormalizedRanges: the combining mark of an "e" and an acute accent, a Kelvin
+// sign), and a combining mark that would be drawn on what is not its own: after such an
+// escape, at the start (an acute accent on a space looks like U+00B4) or after "..."; a
+// backslash as \\; in double quotes when it starts or ends with a space or a double
+// quote, with each double quote in it as \"; and, when longer than kLongestShownName
+// bytes, as its first 40 and last 20 or so bytes around "...", with its size:
+// "nnnn...0001 (32,768 bytes)". Two names cut may be shown alike: ShownNames shows the
+// names of a table apart.
 std::string shownName(std::string_view name);
 
 // Returns `name` as shownName shows it, but always in double quotes.

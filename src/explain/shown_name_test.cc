@@ -39,9 +39,12 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
        "no\\xC2\\xA0break"},                                  // U+00A0, alike to a space
       {"\xC2\xA9x", "\xC2\xA9x"},                             // U+00A9, seen as it is
       {"zero\xE2\x80\x8Bwidth", "zero\\xE2\\x80\\x8Bwidth"},  // U+200B
-      {"\xE2\x82", "\\xE2\\x82"},                             // cut short
-      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                    // a surrogate
-      {"back\\slash", "back\\\\slash"},                       // not the escape \\s
+      {"trav\xC2\xAD"
+       "el\xE2\x81\xA6",
+       "trav\\xC2\\xADel\\xE2\\x81\\xA6"},  // a soft hyphen, U+2066
+      {"\xE2\x82", "\\xE2\\x82"},           // cut short
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},  // a surrogate
+      {"back\\slash", "back\\\\slash"},     // not the escape \\s
       {"caf\\xE9", "caf\\\\xE9"},
       {"a \"b\" c", "a \"b\" c"},
       {"\"hi\"", "\"\\\"hi\\\"\""},  // read as hi where shown bare

@@ -153,6 +153,11 @@ bool isWhiteSpace(char32_t code) {
          code == 0x2028 || code == 0x2029 || code == 0x202F || code == 0x205F || code == 0x3000;
 }
 
+bool isFormat(char32_t code) {
+  return code >= 0xAD && code <= 0x10FFFF &&
+         utf8proc_category(static_cast<std::int32_t>(code)) == UTF8PROC_CATEGORY_CF;
+}
+
 bool isCombiningMark(char32_t code) {
   if (code < 0x300 || code > 0x10FFFF) return false;
   const utf8proc_category_t category = utf8proc_category(static_cast<std::int32_t>(code));

@@ -1,5 +1,6 @@
 // What tagtree-explain knows of Unicode text beyond its bytes: which characters are white
-// space, which are marks drawn on the one before, and which NFC normalisation would change.
+// space, which are format characters, which are marks drawn on the one before, and which
+// NFC normalisation would change.
 // Alike names are found, and names are shown, by the same answers.
 #ifndef TAGTREE_EXPLAIN_UNICODE_TEXT_H_
 #define TAGTREE_EXPLAIN_UNICODE_TEXT_H_
@@ -26,6 +27,11 @@ char32_t decodeAt(std::string_view bytes, std::size_t& length);
 // Returns whether `code` has Unicode's White_Space property: U+0009 to U+000D, U+0020,
 // U+0085, U+00A0, U+1680, U+2000 to U+200A, U+2028, U+2029, U+202F, U+205F and U+3000.
 bool isWhiteSpace(char32_t code);
+
+// Returns whether `code` is a format character (general category Cf), which is not seen
+// but may change how text is drawn: a soft hyphen, a zero-width space, a bidirectional
+// mark or isolate, a byte-order mark.
+bool isFormat(char32_t code);
 
 // Returns whether `code` is a combining mark (general category Mn, Mc or Me), which is
 // drawn on the character before it.
