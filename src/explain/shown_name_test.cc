@@ -69,7 +69,7 @@ TEST(ShownName, ShowsEveryByteThatMatters) {
       // A mark after an escape is escaped too, or at the start, or where a cut name goes
       // on: it would be drawn on what is not its own.
       {"\xCC\x81q\xCC\x88", "\\xCC\\x81q\xCC\x88"},  // a q with a diaeresis: as it is
-      {"\xC2\xA0\xCC\x88", "\\xC2\\xA0\\xCC\\x88"},
+      {"\xC2\xA0\xCC\x80", "\\xC2\\xA0\\xCC\\x80"},  // U+0300, the first mark
       {"\xFF\xCC\x88\xCC\x88q\xCC\x88", "\\xFF\\xCC\\x88\\xCC\\x88q\xCC\x88"},
       {"e\xFF\xCC\x81", "e\\xFF\\xCC\\x81"},
       // Cut in the middle, at a character's start, with its size; not at 80 bytes.
