@@ -261,8 +261,9 @@ TEST(ShownNames, ShowNoTwoNamesOfATableAlike) {
       {{std::string(100, 'a'), std::string(101, 'a')},
        {std::string(100, 'a') + " (100 bytes)", std::string(101, 'a') + " (101 bytes)"}},
       // Shown as a short name is shown, with its size or in a path: whole.
-      {{std::string(90, 'a'), a40 + "..." + a20 + " (90 bytes)"},
-       {std::string(90, 'a') + " (90 bytes)", a40 + "..." + a20 + " (90 bytes)"}},
+      {{"\\" + std::string(89, 'a'), "\\" + a40.substr(1) + "..." + a20 + " (90 bytes)"},
+       {"\\\\" + std::string(89, 'a') + " (90 bytes)",
+        "\\\\" + a40.substr(1) + "..." + a20 + " (90 bytes)"}},
       {{std::string(95, 'a'), a40 + "..." + a20},
        {std::string(95, 'a') + " (95 bytes)", a40 + "..." + a20}},
       // In quotes, unlike the short name.
