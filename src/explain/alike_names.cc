@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "explain/unicode_text.h"
 #include "pipeline/name_index.h"
 #include "pipeline/name_store.h"
 #include "pipeline/utf8.h"
@@ -31,14 +32,7 @@ constexpr int kMostNonStarters = 30;
 constexpr std::string_view kGraphemeJoiner = "\xCD\x8F";  // U+034F
 
 bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool isAsciiWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// Returns whether `code` has Unicode's White_Space property.
-bool isWhiteSpace(std::int32_t code) {
-  if (code < 0x80) return isAsciiWhiteSpace(static_cast<char>(code));
-  return code == 0x85 || code == 0xA0 || code == 0x1680 || (code >= 0x2000 && code <= 0x200A) ||
-         code == 0x2028 || code == 0x2029 || code == 0x202F || code == 0x205F || code == 0x3000;
-}
+bool isAsciiWhiteSpace(char c) { return isWhiteSpace(static_cast<unsigned char>(c)); }
 
 // Returns the code point that starts at `at` in valid UTF-8 `text`, and sets `length` to
 // its length.

@@ -1,37 +1,23 @@
 // shownName: one UTF-8 character at a time, each either written as it is or escaped, in
-// the pieces of the name that are shown.
+// the pieces of the name that are shown. ShownNames: the long names of a table in byte
+// order, each kept visible where it differs from its neighbours, and the texts they are
+// shown as, by hash, to find any still alike.
 #include "explain/shown_name.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <functional>
 #include <map>
-
-#include "pipeline/utf8.h"
+#include <numeric>
 
 namespace tagtree::explain {
 namespace {
 
-// Returns the length of the well-formed character at the start of `bytes`, or 0 when
-// none starts there.
-std::size_t characterLength(std::string_view bytes) {
-  const auto lead = static_cast<unsigned char>(bytes[0]);
-  const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  if (length > bytes.size()) return 0;
-  return validUtf8Prefix(bytes.substr(0, length)) == length ? length : 0;
-}
-
-// Returns whether the character `c` (its bytes) is one a person cannot see, or cannot
-// tell from another: a C0 or C1 control, DEL, a no-break space, or a format character
-// such as a zero-width space or a byte-order mark.
-bool isInvisible(std::string_view c) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(c[i]); };
-  if (c.size() == 1) return byte(0) < 0x20 || byte(0) == 0x7F;
-  if (c.size() == 2) return byte(0) == 0xC2 && byte(1) <= 0xA0;  // U+0080 to U+00A0
-  if (c.size() != 3) return false;
-  const std::uint32_t code = (std::uint32_t{byte(0)} & 0x0F) << 12 |
-                             (std::uint32_t{byte(1)} & 0x3F) << 6 | (byte(2) & 0x3F);
-  return (code >= 0x200B && code <= 0x200F) || (code >= 0x2028 && code <= 0x202E) ||
-         (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF;
+// Returns whether a person cannot see the character `code`, or cannot tell it from
+// another: a C0 or C1 control, DEL, a format character such as a soft hyphen, a zero-width
+// space or a byte-order mark, or white space other than U+0020.
+bool isInvisible(char32_t code) {
+  if (code < 0x7F) return code < 0x20;
+  return code <= 0xA0 || isFormat(code) || isWhiteSpace(code);
 }
 
 void appendEscaped(std::string& text, std::string_view bytes) {
@@ -44,21 +30,38 @@ void appendEscaped(std::string& text, std::string_view bytes) {
   }
 }
 
-// Appends `bytes` as they are shown: each character as it is, or escaped; a double quote
-// escaped too `inQuotes`.
-void appendShown(std::string& text, std::string_view bytes, bool inQuotes) {
-  while (!bytes.empty()) {
-    const std::size_t length = characterLength(bytes);
-    const std::string_view c = bytes.substr(0, length == 0 ? 1 : length);
-    if (length == 0 || isInvisible(c)) {
-      appendEscaped(text, c);
-    } else if (c == "\\" || (inQuotes && c == "\"")) {
-      text += '\\';
-      text += c;
-    } else {
-      text += c;
+// Appends the bytes of `name` in `piece` as they are shown: each character as it is, or
+// escaped; a double quote escaped too `inQuotes`. `unnormalized` are the name's ranges
+// that unnormalizedRanges finds.
+void appendShown(std::string& text, std::string_view name, ByteRange piece,
+                 std::span<const ByteRange> unnormalized, bool inQuotes) {
+  auto changed = std::lower_bound(unnormalized.begin(), unnormalized.end(), piece.from,
+                                  [](const ByteRange& r, std::size_t at) { return r.to <= at; });
+  // Whether a combining mark here would be drawn on what is not its own: an escape, or
+  // what comes before the piece, such as a quote or "...".
+  bool escaped = true;
+  const auto plain = [&](char c) {  // visible ASCII, shown as it is: the most of most names
+    return c >= ' ' && c < 0x7F && c != '\\' && (c != '"' || !inQuotes);
+  };
+  for (std::size_t at = piece.from, length = 0; at < piece.to; at += length) {
+    for (length = 0; at + length < piece.to && plain(name[at + length]);) ++length;
+    if (length > 0) {
+      text.append(name, at, length);
+      escaped = false;
+      continue;
     }
-    bytes.remove_prefix(c.size());
+    const char32_t code = decodeAt(name.substr(at, piece.to - at), length);
+    const std::string_view c = name.substr(at, length);
+    while (changed != unnormalized.end() && changed->to <= at) ++changed;
+    const bool unnormal = changed != unnormalized.end() && changed->from <= at;
+    if (code == kNotUtf8 || isInvisible(code) || unnormal || (escaped && isCombiningMark(code))) {
+      appendEscaped(text, c);
+      escaped = true;
+      continue;
+    }
+    escaped = false;
+    if (c == "\\" || (inQuotes && c == "\"")) text += '\\';
+    text += c;
   }
 }
 
@@ -87,11 +90,11 @@ constexpr std::size_t kContext = 8;
 constexpr std::size_t kShortestCut = 3;
 
 // Appends `name` as shownName shows it, without quotes, with the bytes in `visible`
-// shown too where it is cut.
-void appendName(std::string& text, std::string_view name, bool inQuotes,
-                std::span<const ByteRange> visible = {}) {
+// shown too where it is cut. `unnormalized` are its ranges that unnormalizedRanges finds.
+void appendName(std::string& text, std::string_view name, std::span<const ByteRange> unnormalized,
+                bool inQuotes, std::span<const ByteRange> visible = {}) {
   if (name.size() <= kLongestShownName) {
-    appendShown(text, name, inQuotes);
+    appendShown(text, name, {0, name.size()}, unnormalized, inQuotes);
     return;
   }
   std::vector<ByteRange> pieces = {{0, characterStart(name, 40)},
@@ -111,12 +114,13 @@ void appendName(std::string& text, std::string_view name, bool inQuotes,
       piece.to = std::max(piece.to, pieces[i].to);
     }
     if (piece.from > shown) text += "...";
-    appendShown(text, name.substr(piece.from, piece.to - piece.from), inQuotes);
+    appendShown(text, name, piece, unnormalized, inQuotes);
     shown = piece.to;
   }
 }
 
-// Returns whether a person would miss a space at the start or end of `name`.
+// Returns whether a person would miss a space at the start or end of `name`. Other white
+// space is escaped.
 bool hasEndSpace(std::string_view name) {
   return !name.empty() && (name.front() == ' ' || name.back() == ' ');
 }
@@ -134,10 +138,48 @@ std::string shown(std::string_view name, Quotes quotes, std::span<const ByteRang
   std::string text;
   const bool quoted = needsQuotes(name, quotes);
   if (quoted) text += '"';
-  appendName(text, name, quoted, visible);
+  appendName(text, name, unnormalizedRanges(name), quoted, visible);
   if (quoted) text += '"';
   return text + sizeNote(name);
 }
+
+// Returns where `a` and `b` first differ: the length of the shorter where it starts the other.
+std::size_t firstDifference(std::string_view a, std::string_view b) {
+  return static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first -
+                                  a.begin());
+}
+
+// Returns the bytes where any two of `names` first differ: where, in byte order, two
+// neighbours first differ.
+std::vector<ByteRange> firstDifferences(std::span<const std::string_view> names) {
+  std::vector<std::string_view> sorted(names.begin(), names.end());
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<ByteRange> differences;
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    const std::size_t at = firstDifference(sorted[i - 1], sorted[i]);
+    differences.push_back({at, at + 1});
+  }
+  return differences;
+}
+
+// Returns the bytes that `text`, a name as shown in double quotes, stands for.
+std::string unescaped(std::string_view text) {
+  const auto hex = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      bytes += text[i];
+    } else if (text[i + 1] == 'x' && i + 3 < text.size()) {
+      bytes += static_cast<char>(hex(text[i + 2]) << 4 | hex(text[i + 3]));
+      i += 3;
+    } else {
+      bytes += text[++i];
+    }
+  }
+  return bytes;
+}
+
+std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
 }  // namespace
 
@@ -150,19 +192,7 @@ std::string shownName(std::string_view name, ByteRange visible, Quotes quotes) {
 }
 
 std::vector<std::string> shownNamesApart(std::span<const std::string_view> names, Quotes quotes) {
-  // Where two names first differ is where, in name order, two neighbours first differ.
-  std::vector<std::size_t> order(names.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(),
-            [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
-  std::vector<ByteRange> differences;
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    const std::string_view a = names[order[i - 1]];
-    const std::string_view b = names[order[i]];
-    const auto at = static_cast<std::size_t>(
-        std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
-    differences.push_back({at, at + 1});
-  }
+  const std::vector<ByteRange> differences = firstDifferences(names);
   // Names still shown the same, which "..." in a name can bring about, are shown whole.
   std::vector<bool> whole(names.size(), false);
   std::vector<std::string> texts(names.size());
@@ -188,13 +218,161 @@ std::vector<std::string> shownNamesApart(std::span<const std::string_view> names
 std::string shownPath(std::string_view parent, std::string_view child) {
   const bool quoted = hasEndSpace(parent) || hasEndSpace(child);
   std::string text = quoted ? "\"/" : "/";
-  appendName(text, parent, quoted);
+  appendName(text, parent, unnormalizedRanges(parent), quoted);
   if (!child.empty()) {
     text += '/';
-    appendName(text, child, quoted);
+    appendName(text, child, unnormalizedRanges(child), quoted);
   }
   if (quoted) text += '"';
   return text;
+}
+
+ShownNames::ShownNames(const NameTable& names) : names_(&names) {
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
+    const std::string_view name = names.name(slot);
+    if (name.size() > kLongestShownName) {
+      long_.push_back({slot, false, 0, {}, unnormalizedRanges(name)});
+    }
+  }
+  std::vector<std::uint32_t> order(long_.size());
+  std::iota(order.begin(), order.end(), 0);
+  const auto bytes = [&](std::uint32_t i) { return names.name(long_[i].slot); };
+  std::sort(order.begin(), order.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return bytes(a) < bytes(b); });
+  // Where a name first differs from any other is where it first differs from a neighbour.
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const std::size_t at = firstDifference(bytes(order[i - 1]), bytes(order[i]));
+    for (const std::uint32_t k : {order[i - 1], order[i]}) {
+      long_[k].near[long_[k].nearCount++] = {at, at + 1};
+    }
+  }
+  // Names still shown alike, as "..." in a name or a repeated middle can bring about, are
+  // shown whole; and then so are any others shown as one of them is shown whole.
+  for (std::uint32_t i = 0; i < long_.size(); ++i) byText_.emplace(hashOf(inner(long_[i])), i);
+  std::vector<std::uint32_t> unchecked(long_.size());
+  std::iota(unchecked.begin(), unchecked.end(), 0);
+  while (!unchecked.empty()) {
+    const std::uint32_t i = unchecked.back();
+    unchecked.pop_back();
+    const std::string text = inner(long_[i]);
+    std::vector<decltype(byText_)::iterator> same;  // the names shown as `text`, i among them
+    for (auto [at, end] = byText_.equal_range(hashOf(text)); at != end; ++at) {
+      if (at->second == i || inner(long_[at->second]) == text) same.push_back(at);
+    }
+    if (same.size() == 1 && !shownAsShort(long_[i].slot, text)) continue;
+    std::vector<std::uint32_t> cut;
+    for (const auto at : same) {
+      if (long_[at->second].whole) continue;
+      cut.push_back(at->second);
+      byText_.erase(at);
+    }
+    for (const std::uint32_t k : cut) {
+      long_[k].whole = true;
+      byText_.emplace(hashOf(inner(long_[k])), k);
+      unchecked.push_back(k);
+    }
+  }
+}
+
+std::string ShownNames::name(std::uint32_t slot, Quotes quotes) const {
+  const std::string_view bytes = names_->name(slot);
+  const bool quoted = needsQuotes(bytes, quotes);
+  std::string text = quoted ? "\"" : "";
+  append(text, slot, quoted);
+  if (quoted) text += '"';
+  return text + sizeNote(bytes);
+}
+
+std::string ShownNames::name(std::uint32_t slot, Quotes quotes,
+                             std::span<const ByteRange> visible) const {
+  const Long* info = longName(slot);
+  if (info == nullptr || info->whole || visible.empty()) return name(slot, quotes);
+  const std::string text = inner(*info, visible);
+  if (text == inner(*info) || shownAsShort(slot, text)) return name(slot, quotes);
+  for (auto [at, end] = byText_.equal_range(hashOf(text)); at != end; ++at) {
+    if (inner(long_[at->second]) == text) return name(slot, quotes);
+  }
+  const std::string_view bytes = names_->name(slot);
+  const auto [seen, added] = extended_.emplace(hashOf(text + sizeNote(bytes)), slot);
+  if (!added && seen->second != slot) return name(slot, quotes);
+  const bool quoted = needsQuotes(bytes, quotes);
+  std::string shown = quoted ? "\"" : "";
+  append(shown, slot, quoted, visible);
+  if (quoted) shown += '"';
+  return shown + sizeNote(bytes);
+}
+
+std::vector<std::string> ShownNames::apart(std::span<const std::uint32_t> slots,
+                                           Quotes quotes) const {
+  std::vector<std::string_view> names;
+  for (const std::uint32_t slot : slots) names.push_back(names_->name(slot));
+  const std::vector<ByteRange> differences = firstDifferences(names);
+  std::vector<std::string> texts;
+  for (const std::uint32_t slot : slots) texts.push_back(name(slot, quotes, differences));
+  return texts;
+}
+
+std::string ShownNames::path(std::uint32_t parent) const {
+  const bool quoted = hasEndSpace(names_->name(parent));
+  std::string text = quoted ? "\"/" : "/";
+  append(text, parent, quoted);
+  if (quoted) text += '"';
+  return text;
+}
+
+std::string ShownNames::path(std::uint32_t parent, std::uint32_t child) const {
+  const bool quoted = hasEndSpace(names_->name(parent)) || hasEndSpace(names_->name(child));
+  std::string text = quoted ? "\"/" : "/";
+  append(text, parent, quoted);
+  text += '/';
+  append(text, child, quoted);
+  if (quoted) text += '"';
+  return text;
+}
+
+const ShownNames::Long* ShownNames::longName(std::uint32_t slot) const {
+  if (names_->name(slot).size() <= kLongestShownName) return nullptr;
+  return &*std::lower_bound(long_.begin(), long_.end(), slot,
+                            [](const Long& name, std::uint32_t s) { return name.slot < s; });
+}
+
+void ShownNames::append(std::string& text, std::uint32_t slot, bool inQuotes,
+                        std::span<const ByteRange> visible) const {
+  const std::string_view name = names_->name(slot);
+  const Long* info = longName(slot);
+  if (info == nullptr) {
+    appendName(text, name, unnormalizedRanges(name), inQuotes);
+  } else if (info->whole) {
+    const ByteRange all = {0, name.size()};
+    appendName(text, name, info->unnormalized, inQuotes, {&all, 1});
+  } else {
+    std::vector<ByteRange> shown(info->near.begin(), info->near.begin() + info->nearCount);
+    shown.insert(shown.end(), visible.begin(), visible.end());
+    appendName(text, name, info->unnormalized, inQuotes, shown);
+  }
+}
+
+std::string ShownNames::inner(const Long& name, std::span<const ByteRange> visible) const {
+  std::string text;
+  append(text, name.slot, true, visible);
+  return text;
+}
+
+bool ShownNames::shownAsShort(std::uint32_t slot, const std::string& inner) const {
+  // A short name shown as the long one is in a path, or, where the long one is shown
+  // without quotes, as it is shown with its size.
+  const std::string_view name = names_->name(slot);
+  for (const bool sized : {false, true}) {
+    if (sized && needsQuotes(name, Quotes::kWhereNeeded)) continue;
+    const std::string text = sized ? inner + sizeNote(name) : inner;
+    const std::string bytes = unescaped(text);
+    if (bytes.size() > kLongestShownName || names_->find(bytes) == NameTable::kNotFound) continue;
+    if (sized && needsQuotes(bytes, Quotes::kWhereNeeded)) continue;
+    std::string shown;
+    appendName(shown, bytes, unnormalizedRanges(bytes), true);
+    if (shown == text) return true;
+  }
+  return false;
 }
 
 std::string grouped(std::uint64_t n) {
