@@ -334,7 +334,7 @@ class Messages {
   }
 
  private:
-  std::string tag(std::uint32_t slot) const { return quotedTag(report_, slot); }
+  std::string tag(std::uint32_t slot) const { return report_.shown.quoted(slot); }
   std::string tagAndLine(std::uint32_t slot) const {
     return tag(slot) + " (line " + grouped(survey_.facts[slot].firstLine) + ")";
   }
@@ -444,7 +444,7 @@ const Finding* Report::find(Kind kind) const {
 
 Report reportOf(const Survey& survey, std::string_view fileName,
                 std::optional<std::vector<Applied>> applied) {
-  Report report{survey, fileName, {}, std::move(applied)};
+  Report report(survey, fileName, std::move(applied));
   Finder(report).find();
   return report;
 }
@@ -482,16 +482,10 @@ std::string joined(const std::vector<std::string>& items) {
   return text;
 }
 
-std::string quotedTag(const Report& report, std::uint32_t slot) {
-  return quotedName(report.survey.names.name(slot));
-}
-
 std::vector<std::string> tagsWithLines(const Report& report, std::span<const std::uint32_t> slots,
                                        std::size_t n) {
-  std::vector<std::string_view> names;
-  for (std::size_t i = 0; i < slots.size() && i < n; ++i)
-    names.push_back(report.survey.names.name(slots[i]));
-  std::vector<std::string> shown = shownNamesApart(names, Quotes::kAlways);
+  std::vector<std::string> shown =
+      report.shown.apart(slots.first(std::min(n, slots.size())), Quotes::kAlways);
   for (std::size_t i = 0; i < shown.size(); ++i)
     shown[i] += " (line " + grouped(report.survey.facts[slots[i]].firstLine) + ")";
   return shown;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "explain/shown_name.h"
 #include "explain/survey.h"
 
 namespace tagtree::explain {
@@ -118,8 +119,13 @@ inline constexpr std::size_t kListed = 10;
 // verdict, the limits broken and what would bring each within bounds, then the warnings,
 // the causes of others before them. Findings point into the survey, which must outlive it.
 struct Report {
+  Report(const Survey& surveyed, std::string_view file,
+         std::optional<std::vector<Applied>> fixesApplied)
+      : survey(surveyed), fileName(file), shown(surveyed.names), applied(std::move(fixesApplied)) {}
+
   const Survey& survey;
   std::string_view fileName;  // as the command line named it: "-" for standard input
+  ShownNames shown;           // the survey's names as every form but JSON shows them
   std::vector<Finding> findings;
   // What --fix did to the file before it was surveyed; none without --fix.
   std::optional<std::vector<Applied>> applied;
@@ -189,12 +195,10 @@ std::string joined(const std::vector<std::string>& items);
 // LIMIT".
 std::string against(std::uint64_t n, std::uint64_t limit);
 
-// Returns the first `n` tags of `slots`, each quoted with its first line: "a" (line 3).
+// Returns the first `n` tags of `slots`, each quoted with its first line, "a" (line 3), and
+// shown so that where they differ from each other stays visible.
 std::vector<std::string> tagsWithLines(const Report& report, std::span<const std::uint32_t> slots,
                                        std::size_t n);
-
-// Returns the tag in `slot` quoted, as a report shows it.
-std::string quotedTag(const Report& report, std::uint32_t slot);
 
 }  // namespace tagtree::explain
 

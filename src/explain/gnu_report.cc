@@ -65,7 +65,7 @@ class GnuWriter {
 
  private:
   std::uint64_t line(std::uint32_t slot) const { return report_.survey.facts[slot].firstLine; }
-  std::string tag(std::uint32_t slot) const { return quotedTag(report_, slot); }
+  std::string tag(std::uint32_t slot) const { return report_.shown.quoted(slot); }
 
   // Writes "FILE:LINE: SEVERITY: TEXT", without ":LINE" for line 0, with the finding's
   // command after its first.
@@ -89,15 +89,21 @@ class GnuWriter {
   // A group of alike tags: its first member with the others, each other, briefly, with the
   // first, so that a large group costs a short line a member.
   void alike(std::span<const std::uint32_t> members) {
-    std::vector<std::string> others = tagsWithLines(report_, members.subspan(1), kListed);
-    if (members.size() - 1 > others.size()) {
-      others.push_back(grouped(members.size() - 1 - others.size()) + " more");
-    }
-    entry(line(members[0]),
-          tag(members[0]) + " differs from " + joined(others) + std::string(kAlike));
-    const std::string first = tagsWithLines(report_, members.first(1), 1).front();
+    // The first and those named with it are shown where they differ from each other.
+    const std::span<const std::uint32_t> named =
+        members.first(std::min(members.size(), kListed + 1));
+    const std::vector<std::string> shown = report_.shown.apart(named, Quotes::kAlways);
+    std::vector<std::string> others;
+    for (std::size_t i = 1; i < shown.size(); ++i)
+      others.push_back(shown[i] + " (line " + grouped(line(named[i])) + ")");
+    if (members.size() > named.size())
+      others.push_back(grouped(members.size() - named.size()) + " more");
+    entry(line(members[0]), shown[0] + " differs from " + joined(others) + std::string(kAlike));
+    const std::string first = shown[0] + " (line " + grouped(line(members[0])) + ")";
     for (const std::uint32_t slot : members.subspan(1)) {
-      entry(line(slot), tag(slot) + " is alike to " + first + ", which tagtree tells apart");
+      const std::uint32_t pair[] = {slot, members[0]};
+      entry(line(slot), report_.shown.apart(pair, Quotes::kAlways)[0] + " is alike to " + first +
+                            ", which tagtree tells apart");
     }
   }
 

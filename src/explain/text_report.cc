@@ -37,7 +37,7 @@ class TextWriter {
   }
 
  private:
-  std::string tag(std::uint32_t slot) const { return quotedTag(report_, slot); }
+  std::string tag(std::uint32_t slot) const { return report_.shown.quoted(slot); }
   std::uint64_t firstLine(std::uint32_t slot) const { return survey_.facts[slot].firstLine; }
   std::string tagAndLine(std::uint32_t slot) const {
     return tag(slot) + " (line " + grouped(firstLine(slot)) + ")";
@@ -266,7 +266,7 @@ class TextWriter {
     std::vector<std::string> shown, counts, paths;
     std::size_t nameWidth = 0, countWidth = 0, pathWidth = 0;
     for (std::uint32_t slot = 0; slot < survey_.places.size(); ++slot) {
-      shown.push_back(shownName(survey_.names.name(slot)));
+      shown.push_back(report_.shown.name(slot));
       counts.push_back(grouped(survey_.facts[slot].count));
       paths.push_back(path(slot));
       nameWidth = std::max(nameWidth, columns(shown.back()));
@@ -290,9 +290,8 @@ class TextWriter {
   std::string path(std::uint32_t slot) const {
     const TagPlace& place = survey_.places[slot];
     if (!place.printed) return "";
-    const std::string_view own = survey_.names.name(slot);
-    if (!place.printedUnder) return shownPath(own);
-    return shownPath(survey_.names.name(*place.printedUnder), own);
+    if (!place.printedUnder) return report_.shown.path(slot);
+    return report_.shown.path(*place.printedUnder, slot);
   }
 
   // A parent, with the first line it shares with the tag: "news" (line 4).

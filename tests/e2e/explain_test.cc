@@ -284,6 +284,13 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
         "\nfiles.in:61: note: line 61 is blank\n"},
        {},
        {"--format=gnu"}},
+      {"names that look alike are shown apart in the tags' table",
+       "caf\xC3\xA9\ncafe\xCC\x81\nK\n\xE2\x84\xAA\ntravel\ntravel\xE2\x80\x8A\n" +
+           std::string(100, 'x') + "A" + std::string(100, 'y') + "\n" + std::string(100, 'x') +
+           "B" + std::string(100, 'y') + "\n",
+       0,
+       {"\n  cafe\\xCC\\x81 ", "\n  \\xE2\\x84\\xAA ", "\n  travel\\xE2\\x80\\x8A ",
+        "...xxxxxxxxAyyyyyyyy...", "...xxxxxxxxByyyyyyyy..."}},
       {"many groups of alike tags: ten named",
        alikeGroups,
        0,
