@@ -1,0 +1,159 @@
+// The tree without the capacities: the packed lines give back what went in, and each
+// tag's place follows the rule, worked out by hand for the cases that decide it.
+#include "explain/tree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "pipeline/line_walk.h"
+
+namespace tagtree::explain {
+namespace {
+
+TEST(LineSlots, GivesBackEveryLineKeptWhateverItsSlots) {
+  // Slots on both sides of each size of their packed form, and the largest.
+  const std::vector<std::vector<std::uint32_t>> lines = {
+      {0},
+      {},
+      {126, 127, 128, 5},
+      {16382, 16383, 16384},
+      {},
+      {2097150, 2097151, 2097152, 268435454, 268435455, 268435456},
+      {kNoTag - 1, 0, kNoTag - 2},
+  };
+  LineSlots packed;
+  std::size_t slots = 0;
+  for (const std::vector<std::uint32_t>& line : lines) {
+    for (const std::uint32_t slot : line) packed.add(slot);
+    packed.endLine();
+    slots += line.size();
+  }
+  std::vector<std::vector<std::uint32_t>> kept;
+  packed.forEachLine(
+      [&](std::span<const std::uint32_t> line) { kept.emplace_back(line.begin(), line.end()); });
+  std::vector<std::vector<std::uint32_t>> expected;
+  for (const std::vector<std::uint32_t>& line : lines) {
+    if (!line.empty()) expected.push_back(line);  // a line without tags is not kept
+  }
+  EXPECT_EQ(kept, expected);
+  // No slot takes more than 5 bytes, and a line's end 1.
+  EXPECT_LE(packed.packedBytes(), 5 * slots + expected.size());
+}
+
+TEST(LineSlots, PacksSmallSlotsInAByteEach) {
+  LineSlots packed;
+  for (std::uint32_t slot = 0; slot < 127; ++slot) packed.add(slot);
+  packed.endLine();
+  EXPECT_EQ(packed.packedBytes(), 128u);
+  packed.add(127);  // slot + 1 = 128 needs a second byte
+  packed.endLine();
+  EXPECT_EQ(packed.packedBytes(), 131u);
+}
+
+// Returns the tree of `text`, walked as tagtree walks it, with each tag's place written
+// as "name:top", "name:<parent>" (printed under it), "name:under(<parent>)" or
+// "name:many(<parent>,<parent>)", in slot order, and then the number of paths.
+std::string placesOf(const std::string& text) {
+  LineWalk walk;
+  TreeCollector collector;
+  TextSource source(text);
+  InputWindow window(source, 3);  // small reads: every line end falls between two
+  walk.run(window, collector);
+  const UnboundedTree tree = collector.infer();
+  std::string places;
+  std::uint64_t many = 0;
+  for (std::uint32_t slot = 0; slot < tree.spots.size(); ++slot) {
+    const TreeSpot& spot = tree.spots[slot];
+    const auto name = [&](std::uint32_t other) { return std::string(walk.names().name(other)); };
+    places += name(slot) + ":";
+    switch (spot.place) {
+      case TreePlace::kTopLevel:
+        places += "top";
+        break;
+      case TreePlace::kChild:
+        places += name(spot.parent);
+        break;
+      case TreePlace::kUnderChild:
+        places += "under(" + name(spot.parent) + ")";
+        break;
+      case TreePlace::kManyParents:
+        places += "many(" + name(spot.parent) + "," + name(spot.otherParent) + ")";
+        ++many;
+        break;
+    }
+    places += " ";
+  }
+  EXPECT_EQ(tree.manyParents, many);
+  return places + std::to_string(tree.paths) + " paths";
+}
+
+TEST(InferTree, PlacesEachTagByTheRule) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string places;
+  };
+  const Case cases[] = {
+      {"no tags", "\n\n", "0 paths"},
+      {"one tag alone", "a\n", "a:top 1 paths"},
+      {"two once-only tags take each other", "a; b\n", "a:under(b) b:under(a) 0 paths"},
+      {"counts 2 and 1", "a; b\na\n", "a:top b:a 2 paths"},
+      {"a child met before its parent", "x; y\ny\nz; y\n", "x:y y:top z:y 3 paths"},
+      {"equal counts of 3 take nothing", "x; y\nx; y\nx; y\n", "x:top y:top 2 paths"},
+      {"counts 4 and 3: half of 4, plus one", "a; b\na; b\na; b\na\n", "a:top b:a 2 paths"},
+      {"counts 5 and 3 take, 3 and 3 do not", "p; c\np; c\np; c\np\np\nq; d\nq; d\nq; d\n",
+       "p:top c:p q:top d:top 4 paths"},
+      {"a grandchild", "a; b\nb; c\na\na\n", "a:top b:a c:under(b) 2 paths"},
+      {"two parents on two lines", "p; c\np\np\nq; c\nq\nq\n", "p:top c:many(p,q) q:top 2 paths"},
+      {"the same parent on two lines is one", "a; b\na; b\na\na\na\n", "a:top b:a 2 paths"},
+      {"three once-only tags: the middle one has two parents too", "a; b; c\n",
+       "a:many(b,c) b:many(a,c) c:many(a,b) 0 paths"},
+      {"repeats count, but share a line once", "a; a; a; b; c\n",
+       "a:top b:many(a,c) c:many(a,b) 1 paths"},
+      {"x; a; a", "x; a; a\n", "x:a a:top 2 paths"},
+      {"a frequent tag is no child of rarer ones beside it", "a; b; c\na\na\na\nb\nb\nc\nc\n",
+       "a:top b:a c:a 3 paths"},
+      {"skipped words are no tags", "a; ; b;  ; \na\n", "a:top b:a 2 paths"},
+      {"a parent that a tag first met later takes", "m; c\nm\nm\nm\nh; c\nh\nh\nh\nh\nh\nh\nh; m\n",
+       "m:h c:many(m,h) h:top 2 paths"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(placesOf(c.text), c.places) << c.what;
+}
+
+TEST(InferTree, TakesCountsAndLinesAsGiven) {
+  // counts: tag 0 occurs 10 times, 1 and 2 six each, 3 once; lines {0, 1}, {1, 2, 3}.
+  const std::vector<std::uint64_t> counts = {10, 6, 6, 1};
+  LineSlots lines;
+  for (const std::uint32_t slot : {0u, 1u}) lines.add(slot);
+  lines.endLine();
+  for (const std::uint32_t slot : {3u, 2u, 1u}) lines.add(slot);
+  lines.endLine();
+  const UnboundedTree tree = inferTree(lines, counts);
+  ASSERT_EQ(tree.spots.size(), 4u);
+  EXPECT_EQ(tree.spots[0].place, TreePlace::kTopLevel);
+  EXPECT_EQ(tree.spots[1].place, TreePlace::kChild);  // 6 <= 10 / 2 + 1
+  EXPECT_EQ(tree.spots[1].parent, 0u);
+  EXPECT_EQ(tree.spots[2].place, TreePlace::kTopLevel);  // 6 > 6 / 2 + 1
+  EXPECT_EQ(tree.spots[3].place, TreePlace::kManyParents);
+  EXPECT_EQ(tree.spots[3].otherParent == 1u || tree.spots[3].otherParent == 2u, true);
+  EXPECT_NE(tree.spots[3].parent, tree.spots[3].otherParent);
+  EXPECT_EQ(tree.paths, 3u);
+  EXPECT_EQ(tree.manyParents, 1u);
+  EXPECT_EQ(pathOrder(tree), (std::vector<std::uint32_t>{0, 1, 2}));
+}
+
+TEST(PathOrder, PutsEachTopLevelTagBeforeItsChildrenInSlotOrder) {
+  // Tags: 0 child of 3, 1 top, 2 child of 1, 3 top, 4 child of 1, 5 child of 3, 6 left out.
+  UnboundedTree tree;
+  using P = TreePlace;
+  tree.spots = {{P::kChild, 3}, {P::kTopLevel}, {P::kChild, 1},     {P::kTopLevel},
+                {P::kChild, 1}, {P::kChild, 3}, {P::kUnderChild, 0}};
+  tree.paths = 6;
+  EXPECT_EQ(pathOrder(tree), (std::vector<std::uint32_t>{1, 2, 4, 3, 0, 5}));
+}
+
+}  // namespace
+}  // namespace tagtree::explain
