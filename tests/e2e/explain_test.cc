@@ -40,7 +40,7 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
   };
   const std::string badFormat =
       "tagtree-explain: invalid argument 'xml' for '--format'\nValid arguments are:\n  - 'text'\n"
-      "  - 'gnu'\n  - 'json'\n" +
+      "  - 'gnu'\n  - 'json'\n  - 'dot'\n" +
       std::string(kTryHelp);
   const Case cases[] = {
       {"the GNU form",
@@ -66,7 +66,7 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
        "",
        "",
        "tagtree-explain: invalid argument '' for '--format'\nValid arguments are:\n  - 'text'\n"
-       "  - 'gnu'\n  - 'json'\n" +
+       "  - 'gnu'\n  - 'json'\n  - 'dot'\n" +
            std::string(kTryHelp),
        2},
       {"a form missing",
