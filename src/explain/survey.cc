@@ -47,6 +47,7 @@ class SurveyWalk {
     tagsInLine_ = 0;
     repeatsInLine_ = 0;
     build([&] { builder_.startLine(); });
+    tree_.startLine();
   }
 
   void newName(std::uint32_t slot, std::string_view name) {
@@ -62,6 +63,7 @@ class SurveyWalk {
     noteworthy_.push_back(facts.hasNul || facts.hasCommaSpace || facts.hasSemicolon ||
                           facts.hasTab);
     build([&] { builder_.newName(slot, name); });
+    tree_.newName(slot, name);
   }
 
   // Kept lean: a large file has millions of tag words, and each reads only its tally and
@@ -75,6 +77,7 @@ class SurveyWalk {
     if (word.startsLine && survey_.lines == 1) noteFirstWord(word.slot);
     if (noteworthy_[word.slot]) noteWord(word);
     build([&] { builder_.tagWord(word); });
+    tree_.tagWord(word);
   }
 
   void endLine() {
@@ -87,6 +90,7 @@ class SurveyWalk {
       survey_.overfullLines.push_back({survey_.lines, tagsInLine_, repeatsInLine_});
     }
     build([&] { builder_.endLine(); });
+    tree_.endLine();
   }
 
   // After the walk: runs the rest of tagtree on what its grouping built, and works out
@@ -95,6 +99,7 @@ class SurveyWalk {
     for (std::size_t slot = 0; slot < tallies_.size(); ++slot)
       survey_.facts[slot].count = tallies_[slot].count;
     tallies_ = {};  // their memory serves the work below
+    survey_.unbounded = tree_.infer();
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
     const bool succeeded = runGuarded(
@@ -237,6 +242,7 @@ class SurveyWalk {
   std::uint64_t repeatsInLine_ = 0;
   std::vector<Tally> tallies_;    // by slot
   std::vector<bool> noteworthy_;  // by slot: the name has something to warn of
+  TreeCollector tree_;            // the tree without tagtree's limits
 };
 
 }  // namespace
