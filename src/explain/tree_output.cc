@@ -50,6 +50,10 @@ std::string dotLabel(std::string_view name) {
   const std::string shown = plain ? std::string(name) : shownName(name);
   std::string label = "\"";
   for (const char c : shown) {
+    if (c == '&') {
+      label += "&amp;";  // Graphviz reads "&amp;", "&#38;" and the like as entities
+      continue;
+    }
     if (c == '"' || c == '\\') label += '\\';
     label += c;
   }

@@ -35,7 +35,7 @@ void writeTreeDot(const UnboundedTree& tree, const NameTable& names, OutputSink&
 
 // Returns `name` as a double-quoted DOT string that Graphviz shows as the name: as it is
 // where it is UTF-8 without control characters, else as shownName shows it; with each
-// double quote and backslash escaped.
+// double quote and backslash escaped, and each '&' written as the entity "&amp;".
 std::string dotLabel(std::string_view name);
 
 // Walks the bytes of `source`, read `readSize` bytes at a time, and writes the tree

@@ -77,6 +77,7 @@ TEST(TreeOutput, LabelsEveryNameForDot) {
       {"a\\nb\\N", "\"a\\\\nb\\\\N\""},  // a backslash is no escape of Graphviz's
       {" end ", "\" end \""},
       {"<b>x</b> -> {y}; z", "\"<b>x</b> -> {y}; z\""},
+      {"R&D &amp; &#38;", "\"R&amp;D &amp;amp; &amp;#38;\""},  // no entity of Graphviz's
       // Not UTF-8, or holding control characters: as the report shows it, each byte
       // \xHH, and then each of its backslashes escaped.
       {"caf\xE9", R"("caf\\xE9")"},
