@@ -1,5 +1,6 @@
-// Random inputs for the tests that compare the tool with the literal model and with
-// tagtree-explain: shapes aimed at each part of the rules and each capacity.
+// Random inputs for the tests that compare the tool with the literal models and with
+// tagtree-explain: shapes aimed at each part of the rules and each capacity, and files
+// far past the capacities.
 #ifndef TAGTREE_TESTS_REFERENCE_INPUT_GENERATOR_H_
 #define TAGTREE_TESTS_REFERENCE_INPUT_GENERATOR_H_
 
@@ -48,6 +49,65 @@ class InputGenerator {
       default:
         return byteSoup();
     }
+  }
+
+  // A file far past the capacities, made so that the tree has every kind of place: a few
+  // thousand lines and hundreds of tags, of which a few broad ones head most lines, each
+  // with tags of its own; some lines of up to 100 tags; now and then a name with odd
+  // bytes, and rarely one that is not UTF-8.
+  std::string largeFile() {
+    std::vector<std::string> names = numbered(pick(200, 700));
+    for (std::string& name : names) {
+      if (chance(3)) name = vocabulary(1)[0];
+    }
+    const int broad = pick(3, 15);
+    if (chance(30)) names[static_cast<std::size_t>(pick(0, broad - 1))] += "\xFF";
+    return hierarchy(names, pick(1000, 4000), broad, true);
+  }
+
+  // A file for a drawing: tens of lines and tags whose names hold what DOT and Graphviz
+  // give a meaning to (quotes, backslashes and its escapes, braces, arrows, HTML), and
+  // now and then a control character or bytes that are not UTF-8.
+  std::string drawnFile() {
+    static const std::vector<std::string> kPieces = {"a",
+                                                     "b",
+                                                     "news",
+                                                     "say \"hi\"",
+                                                     "\"",
+                                                     "\\",
+                                                     "\\N",
+                                                     "\\n",
+                                                     "\\l",
+                                                     "back\\slash",
+                                                     "<b>x</b>",
+                                                     "&amp;",
+                                                     "{",
+                                                     "}",
+                                                     "->",
+                                                     "--",
+                                                     "[label=x]",
+                                                     "node",
+                                                     "digraph",
+                                                     "x y",
+                                                     "  ",
+                                                     "caf\xC3\xA9",
+                                                     "\xF0\x9F\x98\x80",
+                                                     "\xE2\x80\xAE",
+                                                     "%s",
+                                                     ";",
+                                                     "/"};
+    static const std::vector<std::string> kOdd = {"\t",   std::string(1, '\0'), "\x7F", "\xFF",
+                                                  "\xC3", "\xED\xA0\x80"};
+    std::vector<std::string> names;
+    for (int i = pick(5, 60); i > 0; --i) {
+      std::string name;
+      for (int pieces = pick(1, 3); pieces > 0; --pieces) {
+        name += chance(3) ? kOdd[pick(0, static_cast<int>(kOdd.size()) - 1)]
+                          : kPieces[pick(0, static_cast<int>(kPieces.size()) - 1)];
+      }
+      names.push_back(name);
+    }
+    return hierarchy(names, pick(10, 200), pick(1, 5), false);
   }
 
  private:
@@ -199,6 +259,52 @@ class InputGenerator {
     std::string result;
     for (int i = pick(0, 80); i > 0; --i) {
       result += kBytes[pick(0, static_cast<int>(sizeof kBytes) - 1)];
+    }
+    return result;
+  }
+
+  // `lineCount` lines over `names`: the first `broad` are frequent, and most lines hold
+  // one of them and one or two tags whose home it is; the last tenth are leaves, each on
+  // lines with one tag of a home, always the same; other lines hold a few tags of the
+  // homes, the first of them most often; and with `longLines`, a few lines of 50 to 100.
+  std::string hierarchy(const std::vector<std::string>& names, int lineCount, int broad,
+                        bool longLines) {
+    const int size = static_cast<int>(names.size());
+    const int leaves = size / 10;
+    const int owned = size - leaves;  // names below it are broad ones or their tags
+    broad = std::clamp(broad, 1, std::max(1, owned / 3));
+    // A tag of its own of the broad tag `home`, or any tag of a home, drawn with weights
+    // falling steeply from the first to the last.
+    const auto ownOf = [&](int home) { return home + broad * pick(1, (owned - 1 - home) / broad); };
+    const auto anyOwn = [&] {
+      const double u = std::uniform_real_distribution<double>(0, 1)(random_);
+      return broad + std::min(owned - broad - 1, static_cast<int>((owned - broad) * u * u * u));
+    };
+    std::string result;
+    for (int line = 0; line < lineCount; ++line) {
+      std::vector<int> tags;
+      const int kind = pick(1, 100);
+      if (longLines && pick(1, lineCount) <= 4) {  // about four such lines a file
+        for (int i = pick(50, 100); i > 0; --i) tags.push_back(anyOwn());
+      } else if (kind <= 65) {
+        const int home = pick(0, broad - 1);
+        tags = {home, ownOf(home)};
+        if (chance(20)) tags.push_back(ownOf(home));
+      } else if (kind <= 75 && leaves > 0) {
+        const int leaf = pick(owned, size - 1);
+        tags = {broad + leaf * 7919 % (owned - broad), leaf};
+      } else if (kind <= 88) {
+        tags = {pick(0, broad - 1)};
+      } else {
+        for (int i = pick(1, 5); i > 0; --i) tags.push_back(anyOwn());
+      }
+      std::shuffle(tags.begin(), tags.end(), random_);
+      for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (i > 0) result += "; ";
+        if (chance(2)) result += chance(50) ? "; " : " ; ";  // a skipped word
+        result += names[static_cast<std::size_t>(tags[i])];
+      }
+      result += terminator();
     }
     return result;
   }
