@@ -124,6 +124,61 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
        "",
        std::string("tagtree-explain: extra operand 'bad.in'\n") + kTryHelp,
        2},
+      {"the tree", {"--tree"}, "", "/a\n/a/b\n", "", 0, true},
+      {"the tree past the limits, abbreviated", {"bad.in", "--tr"}, "", "/a\n", "", 0, true},
+      {"the tree of a name not UTF-8",
+       {"--tree", "latin1.in"},
+       "",
+       "/ok\n/cafError: 4invalid UTF-8 sequence\n",
+       "",
+       1,
+       true},
+      {"the tree of standard input as a graph",
+       {"--tree", "--format", "dot", "-"},
+       "x; y\ny\n",
+       "digraph tree {\n",
+       "",
+       0},
+      {"the tree as a graph, with a name not UTF-8",
+       {"--fo=d", "--tree", "latin1.in"},
+       "",
+       "digraph",
+       "",
+       1},
+      {"the tree, quiet", {"-q", "--tree", "bad.in"}, "", "", "", 0, true},
+      {"the tree of a name not UTF-8, quiet",
+       {"--tree", "--format=dot", "-q", "latin1.in"},
+       "",
+       "",
+       "",
+       1,
+       true},
+      {"the tree of no file",
+       {"--tree", "missing.in"},
+       "",
+       "",
+       "tagtree-explain: missing.in: No such file or directory\n",
+       2},
+      {"a graph without the tree",
+       {"--format=dot"},
+       "",
+       "",
+       std::string("tagtree-explain: option '--format=dot' requires '--tree'\n") + kTryHelp,
+       2},
+      {"the tree in the GNU form",
+       {"--tree", "--format=gnu"},
+       "",
+       "",
+       std::string("tagtree-explain: options '--tree' and '--format=gnu' are incompatible\n") +
+           kTryHelp,
+       2},
+      {"the tree in JSON, even quiet",
+       {"--format=json", "-q", "--tree"},
+       "",
+       "",
+       std::string("tagtree-explain: options '--tree' and '--format=json' are incompatible\n") +
+           kTryHelp,
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -131,6 +186,7 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
     dir.write("files.in", "a; b\na\n");
     dir.write("bad.in", repeatedLines("a", 51));
     dir.write("-x", "");
+    dir.write("latin1.in", "ok\ncaf\xE9\n");
     ASSERT_EQ(::mkdir((dir.path() + "/folder").c_str(), 0755), 0);
     RunOptions options = explain(c.arguments);
     options.stdinBytes = c.stdinBytes;
