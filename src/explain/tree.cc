@@ -2,14 +2,13 @@
 // tags the two most frequent others, which are its parents on that line if any are.
 #include "explain/tree.h"
 
-#include <array>
-
 #include "pipeline/inference.h"
 
 namespace tagtree::explain {
 namespace {
 
-// A tag's parents so far: the first found and another, different one.
+// Notes `parent`, a tag or kNoTag, as a parent of the tag at `spot`: the first found, and
+// another, different one. kNoTag changes nothing.
 void noteParent(TreeSpot& spot, std::uint32_t parent) {
   if (spot.parent == kNoTag) {
     spot.parent = parent;
@@ -20,14 +19,13 @@ void noteParent(TreeSpot& spot, std::uint32_t parent) {
 
 }  // namespace
 
-void LineSlots::add(std::uint32_t slot) {
+void LineSlots::addLarge(std::uint32_t slot) {
   std::uint64_t value = std::uint64_t{slot} + 1;
   while (value >= 0x80) {
     packed_.push_back(static_cast<std::uint8_t>(value | 0x80));
     value >>= 7;
   }
   packed_.push_back(static_cast<std::uint8_t>(value));
-  lineOpen_ = true;
 }
 
 void LineSlots::endLine() {
@@ -41,25 +39,33 @@ UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> c
   std::vector<TreeSpot>& spots = tree.spots;
   spots.resize(counts.size());
   lines.forEachLine([&](std::span<const std::uint32_t> line) {
-    // The line's three most frequent tags, the most frequent first; ties in any order.
-    std::array<std::uint32_t, 3> top = {kNoTag, kNoTag, kNoTag};
+    // The line's three most frequent tags, the most frequent first, ties in line order;
+    // a count of 0 marks a place not taken.
+    std::uint32_t top0 = kNoTag, top1 = kNoTag, top2 = kNoTag;
+    std::uint64_t count0 = 0, count1 = 0, count2 = 0;
     for (const std::uint32_t slot : line) {
-      std::uint32_t moving = slot;
-      for (std::uint32_t& place : top) {
-        if (place == kNoTag || counts[moving] > counts[place]) std::swap(place, moving);
-        if (moving == kNoTag) break;
+      const std::uint64_t count = counts[slot];
+      if (count > count0) {
+        top2 = top1, count2 = count1;
+        top1 = top0, count1 = count0;
+        top0 = slot, count0 = count;
+      } else if (count > count1) {
+        top2 = top1, count2 = count1;
+        top1 = slot, count1 = count;
+      } else if (count > count2) {
+        top2 = slot, count2 = count;
       }
     }
-    // Each tag's parents on the line are a run of the others from the most frequent.
+    // Each tag's parents on the line are a run of the others from the most frequent: its
+    // first two others are parents if they are frequent enough. A place not taken
+    // (count 0, kNoTag) may pass for one, but noting kNoTag as a parent changes nothing.
     for (const std::uint32_t child : line) {
-      int noted = 0;
-      for (const std::uint32_t parent : top) {
-        if (parent == kNoTag || noted == 2) break;
-        if (parent == child) continue;
-        if (!rareEnoughForChild(counts[child], counts[parent])) break;
-        noteParent(spots[child], parent);
-        ++noted;
-      }
+      const std::uint64_t count = counts[child];
+      const bool first = child == top0, second = child == top1;
+      if (!rareEnoughForChild(count, first ? count1 : count0)) continue;
+      noteParent(spots[child], first ? top1 : top0);
+      if (rareEnoughForChild(count, first || second ? count2 : count1))
+        noteParent(spots[child], first || second ? top2 : top1);
     }
   });
   for (TreeSpot& spot : spots) {

@@ -25,7 +25,14 @@ inline constexpr std::uint32_t kNoTag = UINT32_MAX;
 class LineSlots {
  public:
   // Adds `slot` (< kNoTag) to the line being built; it must not be in that line yet.
-  void add(std::uint32_t slot);
+  void add(std::uint32_t slot) {
+    if (slot < 0x7F) {
+      packed_.push_back(static_cast<std::uint8_t>(slot + 1));  // the most frequent tags
+    } else {
+      addLarge(slot);
+    }
+    lineOpen_ = true;
+  }
   // Ends the line being built; a line without tags is not kept.
   void endLine();
   // Calls `visit(std::span<const std::uint32_t>)` with the slots of each line kept, in
@@ -36,6 +43,8 @@ class LineSlots {
   std::size_t packedBytes() const { return packed_.size(); }
 
  private:
+  void addLarge(std::uint32_t slot);
+
   // Each line is its slots, each as slot + 1 in 7-bit groups, the low group first and
   // every group but the last with its top bit set, and a 0 byte after the last slot.
   std::vector<std::uint8_t> packed_;
@@ -107,22 +116,16 @@ class TreeCollector {
 template <typename Visit>
 void LineSlots::forEachLine(Visit&& visit) const {
   std::vector<std::uint32_t> line;
-  std::uint64_t value = 0;
-  unsigned shift = 0;
-  for (const std::uint8_t byte : packed_) {
-    value |= std::uint64_t{byte & 0x7Fu} << shift;
-    if ((byte & 0x80u) != 0) {
-      shift += 7;
-      continue;
-    }
+  for (auto byte = packed_.begin(); byte != packed_.end();) {
+    std::uint64_t value = *byte & 0x7Fu;
+    for (unsigned shift = 7; (*byte++ & 0x80u) != 0; shift += 7)
+      value |= std::uint64_t{*byte & 0x7Fu} << shift;
     if (value == 0) {
       visit(std::span<const std::uint32_t>(line));
       line.clear();
     } else {
       line.push_back(static_cast<std::uint32_t>(value - 1));
     }
-    value = 0;
-    shift = 0;
   }
 }
 
