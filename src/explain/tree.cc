@@ -7,13 +7,21 @@
 namespace tagtree::explain {
 namespace {
 
-// Notes `parent`, a tag or kNoTag, as a parent of the tag at `spot`: the first found, and
-// another, different one. kNoTag changes nothing.
-void noteParent(TreeSpot& spot, std::uint32_t parent) {
-  if (spot.parent == kNoTag) {
-    spot.parent = parent;
-  } else if (spot.parent != parent && spot.otherParent == kNoTag) {
-    spot.otherParent = parent;
+// What the inference knows of a tag, in one place, since each tag word reads it and
+// many write it: its count, and its parents so far.
+struct Tally {
+  std::uint64_t count;
+  std::uint32_t parent = kNoTag;       // the first found
+  std::uint32_t otherParent = kNoTag;  // another, different one
+};
+
+// Notes `parent`, a tag or kNoTag, as a parent of the tag of `tally`. kNoTag changes
+// nothing.
+void noteParent(Tally& tally, std::uint32_t parent) {
+  if (tally.parent == kNoTag) {
+    tally.parent = parent;
+  } else if (tally.parent != parent && tally.otherParent == kNoTag) {
+    tally.otherParent = parent;
   }
 }
 
@@ -22,29 +30,34 @@ void noteParent(TreeSpot& spot, std::uint32_t parent) {
 void LineSlots::addLarge(std::uint32_t slot) {
   std::uint64_t value = std::uint64_t{slot} + 1;
   while (value >= 0x80) {
-    packed_.push_back(static_cast<std::uint8_t>(value | 0x80));
+    put(static_cast<std::uint8_t>(value | 0x80));
     value >>= 7;
   }
-  packed_.push_back(static_cast<std::uint8_t>(value));
+  put(static_cast<std::uint8_t>(value));
 }
 
-void LineSlots::endLine() {
-  if (!lineOpen_) return;
-  packed_.push_back(0);
-  lineOpen_ = false;
+void LineSlots::newBlock() {
+  if (!blocks_.empty()) used_.push_back(kBlockSize - free_);
+  blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize));
+  free_ = kBlockSize;
+}
+
+std::size_t LineSlots::packedBytes() const {
+  std::size_t bytes = blocks_.empty() ? 0 : kBlockSize - free_;
+  for (const std::size_t used : used_) bytes += used;
+  return bytes;
 }
 
 UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> counts) {
-  UnboundedTree tree;
-  std::vector<TreeSpot>& spots = tree.spots;
-  spots.resize(counts.size());
+  std::vector<Tally> tallies(counts.size());
+  for (std::size_t slot = 0; slot < counts.size(); ++slot) tallies[slot].count = counts[slot];
   lines.forEachLine([&](std::span<const std::uint32_t> line) {
     // The line's three most frequent tags, the most frequent first, ties in line order;
     // a count of 0 marks a place not taken.
     std::uint32_t top0 = kNoTag, top1 = kNoTag, top2 = kNoTag;
     std::uint64_t count0 = 0, count1 = 0, count2 = 0;
     for (const std::uint32_t slot : line) {
-      const std::uint64_t count = counts[slot];
+      const std::uint64_t count = tallies[slot].count;
       if (count > count0) {
         top2 = top1, count2 = count1;
         top1 = top0, count1 = count0;
@@ -60,22 +73,28 @@ UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> c
     // first two others are parents if they are frequent enough. A place not taken
     // (count 0, kNoTag) may pass for one, but noting kNoTag as a parent changes nothing.
     for (const std::uint32_t child : line) {
-      const std::uint64_t count = counts[child];
+      Tally& tally = tallies[child];
       const bool first = child == top0, second = child == top1;
-      if (!rareEnoughForChild(count, first ? count1 : count0)) continue;
-      noteParent(spots[child], first ? top1 : top0);
-      if (rareEnoughForChild(count, first || second ? count2 : count1))
-        noteParent(spots[child], first || second ? top2 : top1);
+      if (!rareEnoughForChild(tally.count, first ? count1 : count0)) continue;
+      noteParent(tally, first ? top1 : top0);
+      if (rareEnoughForChild(tally.count, first || second ? count2 : count1))
+        noteParent(tally, first || second ? top2 : top1);
     }
   });
-  for (TreeSpot& spot : spots) {
-    if (spot.parent == kNoTag) {
+  UnboundedTree tree;
+  tree.spots.resize(tallies.size());
+  for (std::size_t slot = 0; slot < tallies.size(); ++slot) {
+    const Tally& tally = tallies[slot];
+    TreeSpot& spot = tree.spots[slot];
+    spot.parent = tally.parent;
+    spot.otherParent = tally.otherParent;
+    if (tally.parent == kNoTag) {
       spot.place = TreePlace::kTopLevel;
       ++tree.paths;
-    } else if (spot.otherParent != kNoTag) {
+    } else if (tally.otherParent != kNoTag) {
       spot.place = TreePlace::kManyParents;
       ++tree.manyParents;
-    } else if (spots[spot.parent].parent == kNoTag) {
+    } else if (tallies[tally.parent].parent == kNoTag) {
       spot.place = TreePlace::kChild;
       ++tree.paths;
     } else {

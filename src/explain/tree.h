@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -21,34 +22,56 @@ namespace tagtree::explain {
 // No tag: a slot no name takes.
 inline constexpr std::uint32_t kNoTag = UINT32_MAX;
 
-// The distinct tags of each line that holds any, by slot, packed: a few bytes a tag.
+// The distinct tags of each line that holds any, by slot, packed: a few bytes a tag, in
+// blocks that are never moved, so that growing costs no copy and no room twice over.
 class LineSlots {
  public:
+  LineSlots() = default;
+  LineSlots(LineSlots&&) = default;
+  LineSlots& operator=(LineSlots&&) = default;
+
   // Adds `slot` (< kNoTag) to the line being built; it must not be in that line yet.
   void add(std::uint32_t slot) {
+    if (free_ < kLongestSlot) newBlock();
     if (slot < 0x7F) {
-      packed_.push_back(static_cast<std::uint8_t>(slot + 1));  // the most frequent tags
+      put(static_cast<std::uint8_t>(slot + 1));  // the most frequent tags
     } else {
       addLarge(slot);
     }
     lineOpen_ = true;
   }
   // Ends the line being built; a line without tags is not kept.
-  void endLine();
+  void endLine() {
+    if (!lineOpen_) return;
+    if (free_ == 0) newBlock();
+    put(0);
+    lineOpen_ = false;
+  }
   // Calls `visit(std::span<const std::uint32_t>)` with the slots of each line kept, in
   // the order the lines were ended, each line's in the order they were added.
   template <typename Visit>
   void forEachLine(Visit&& visit) const;
   // Returns the bytes the lines take packed.
-  std::size_t packedBytes() const { return packed_.size(); }
+  std::size_t packedBytes() const;
 
  private:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+  static constexpr std::size_t kLongestSlot = 5;  // bytes
+
+  void put(std::uint8_t byte) {
+    blocks_.back()[kBlockSize - free_] = byte;
+    --free_;
+  }
+  void newBlock();
   void addLarge(std::uint32_t slot);
 
   // Each line is its slots, each as slot + 1 in 7-bit groups, the low group first and
-  // every group but the last with its top bit set, and a 0 byte after the last slot.
-  std::vector<std::uint8_t> packed_;
-  bool lineOpen_ = false;  // the line being built has a slot
+  // every group but the last with its top bit set, and a 0 byte after the last slot. A
+  // slot's bytes are never split between two blocks, and a line may be.
+  std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;  // of kBlockSize bytes each
+  std::vector<std::size_t> used_;  // the bytes used in each block but the last
+  std::size_t free_ = 0;           // the bytes not used at the end of the last block
+  bool lineOpen_ = false;          // the line being built has a slot
 };
 
 // Where a tag stands in the tree without the capacities.
@@ -116,15 +139,20 @@ class TreeCollector {
 template <typename Visit>
 void LineSlots::forEachLine(Visit&& visit) const {
   std::vector<std::uint32_t> line;
-  for (auto byte = packed_.begin(); byte != packed_.end();) {
-    std::uint64_t value = *byte & 0x7Fu;
-    for (unsigned shift = 7; (*byte++ & 0x80u) != 0; shift += 7)
-      value |= std::uint64_t{*byte & 0x7Fu} << shift;
-    if (value == 0) {
-      visit(std::span<const std::uint32_t>(line));
-      line.clear();
-    } else {
-      line.push_back(static_cast<std::uint32_t>(value - 1));
+  for (std::size_t block = 0; block < blocks_.size(); ++block) {
+    const std::uint8_t* byte = blocks_[block].get();
+    const std::uint8_t* const end =
+        byte + (block < used_.size() ? used_[block] : kBlockSize - free_);
+    while (byte != end) {
+      std::uint64_t value = *byte & 0x7Fu;
+      for (unsigned shift = 7; (*byte++ & 0x80u) != 0; shift += 7)
+        value |= std::uint64_t{*byte & 0x7Fu} << shift;
+      if (value != 0) {
+        line.push_back(static_cast<std::uint32_t>(value - 1));
+      } else {
+        visit(std::span<const std::uint32_t>(line));
+        line.clear();
+      }
     }
   }
 }

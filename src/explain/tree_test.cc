@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,33 @@ TEST(LineSlots, GivesBackEveryLineKeptWhateverItsSlots) {
   EXPECT_EQ(kept, expected);
   // No slot takes more than 5 bytes, and a line's end 1.
   EXPECT_LE(packed.packedBytes(), 5 * slots + expected.size());
+}
+
+TEST(LineSlots, GivesBackLinesThatSpanManyBlocks) {
+  // 300,000 slots of every packed size, a few to a line, fill several blocks: lines and
+  // slots of up to 5 bytes fall across their ends.
+  std::vector<std::vector<std::uint32_t>> lines;
+  LineSlots packed;
+  std::uint32_t state = 1;
+  for (int slots = 0; slots < 300000;) {
+    std::vector<std::uint32_t>& line = lines.emplace_back();
+    for (int n = static_cast<int>(state % 7) + 1; n > 0; --n, ++slots) {
+      state = state * 1664525 + 1013904223;
+      const std::uint32_t slot = state >> (state % 32);  // from 0 to kNoTag - 1
+      line.push_back(slot == kNoTag ? 0 : slot);
+      packed.add(line.back());
+    }
+    packed.endLine();
+  }
+  std::size_t kept = 0;
+  packed.forEachLine([&](std::span<const std::uint32_t> line) {
+    ASSERT_LT(kept, lines.size());
+    EXPECT_TRUE(std::equal(line.begin(), line.end(), lines[kept].begin(), lines[kept].end()))
+        << "line " << kept;
+    ++kept;
+  });
+  EXPECT_EQ(kept, lines.size());
+  EXPECT_GT(packed.packedBytes(), 4u * 64 * 1024);
 }
 
 TEST(LineSlots, PacksSmallSlotsInAByteEach) {
