@@ -47,7 +47,6 @@ class SurveyWalk {
     tagsInLine_ = 0;
     repeatsInLine_ = 0;
     build([&] { builder_.startLine(); });
-    tree_.startLine();
   }
 
   void newName(std::uint32_t slot, std::string_view name) {
@@ -63,7 +62,6 @@ class SurveyWalk {
     noteworthy_.push_back(facts.hasNul || facts.hasCommaSpace || facts.hasSemicolon ||
                           facts.hasTab);
     build([&] { builder_.newName(slot, name); });
-    tree_.newName(slot, name);
   }
 
   // Kept lean: a large file has millions of tag words, and each reads only its tally and
@@ -71,13 +69,16 @@ class SurveyWalk {
   void tagWord(const TagWord& word) {
     Tally& tally = tallies_[word.slot];
     ++tally.count;
-    if (tally.lastLine == survey_.lines) ++repeatsInLine_;
+    if (tally.lastLine == survey_.lines) {
+      ++repeatsInLine_;
+    } else {
+      treeLines_.add(word.slot);  // a distinct tag of the line, for the tree
+    }
     tally.lastLine = survey_.lines;
     ++tagsInLine_;
     if (word.startsLine && survey_.lines == 1) noteFirstWord(word.slot);
     if (noteworthy_[word.slot]) noteWord(word);
     build([&] { builder_.tagWord(word); });
-    tree_.tagWord(word);
   }
 
   void endLine() {
@@ -90,16 +91,18 @@ class SurveyWalk {
       survey_.overfullLines.push_back({survey_.lines, tagsInLine_, repeatsInLine_});
     }
     build([&] { builder_.endLine(); });
-    tree_.endLine();
+    treeLines_.endLine();
   }
 
   // After the walk: runs the rest of tagtree on what its grouping built, and works out
   // what needs the hierarchy.
   void finish() {
+    std::vector<std::uint64_t> counts(tallies_.size());
     for (std::size_t slot = 0; slot < tallies_.size(); ++slot)
-      survey_.facts[slot].count = tallies_[slot].count;
+      survey_.facts[slot].count = counts[slot] = tallies_[slot].count;
     tallies_ = {};  // their memory serves the work below
-    survey_.unbounded = tree_.infer();
+    survey_.unbounded = inferTree(treeLines_, counts);
+    treeLines_ = {};
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
     const bool succeeded = runGuarded(
@@ -242,7 +245,7 @@ class SurveyWalk {
   std::uint64_t repeatsInLine_ = 0;
   std::vector<Tally> tallies_;    // by slot
   std::vector<bool> noteworthy_;  // by slot: the name has something to warn of
-  TreeCollector tree_;            // the tree without tagtree's limits
+  LineSlots treeLines_;           // the distinct tags of each line, for the tree
 };
 
 }  // namespace
