@@ -52,6 +52,30 @@ TEST(LineSlots, PacksSmallSlotsInAByteEach) {
   EXPECT_EQ(packed.packedBytes(), 131u);
 }
 
+TEST(LineSlots, EndsALineWhoseLastSlotFillsItsBlock) {
+  // 511 lines of 127 one-byte slots and their ends take 65,408 bytes; then 123 one-byte
+  // slots and a five-byte one fill the 64 KiB block to its last byte, so the line's end
+  // goes into the next block, before the line after it.
+  std::vector<std::vector<std::uint32_t>> lines(511);
+  for (std::vector<std::uint32_t>& line : lines) {
+    for (std::uint32_t slot = 0; slot < 127; ++slot) line.push_back(slot);
+  }
+  lines.emplace_back();
+  for (std::uint32_t slot = 0; slot < 123; ++slot) lines.back().push_back(slot);
+  lines.back().push_back(kNoTag - 1);
+  lines.push_back({7});
+  LineSlots packed;
+  for (const std::vector<std::uint32_t>& line : lines) {
+    for (const std::uint32_t slot : line) packed.add(slot);
+    packed.endLine();
+  }
+  std::vector<std::vector<std::uint32_t>> kept;
+  packed.forEachLine(
+      [&](std::span<const std::uint32_t> line) { kept.emplace_back(line.begin(), line.end()); });
+  EXPECT_EQ(kept, lines);
+  EXPECT_EQ(packed.packedBytes(), 64u * 1024 + 3);
+}
+
 // Returns the tree of `text`, walked as tagtree walks it, with each tag's place written
 // as "name:top", "name:<parent>" (printed under it), "name:under(<parent>)" or
 // "name:many(<parent>,<parent>)", in slot order, and then the number of paths.
