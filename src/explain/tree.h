@@ -32,7 +32,7 @@ class LineSlots {
 
   // Adds `slot` (< kNoTag) to the line being built; it must not be in that line yet.
   void add(std::uint32_t slot) {
-    if (free_ < kLongestSlot) newBlock();
+    if (free_ < kLongestSlot + 1) newBlock();  // room for the slot and its line's end
     if (slot < 0x7F) {
       put(static_cast<std::uint8_t>(slot + 1));  // the most frequent tags
     } else {
@@ -43,7 +43,6 @@ class LineSlots {
   // Ends the line being built; a line without tags is not kept.
   void endLine() {
     if (!lineOpen_) return;
-    if (free_ == 0) newBlock();
     put(0);
     lineOpen_ = false;
   }

@@ -52,10 +52,10 @@ TEST(LineSlots, PacksSmallSlotsInAByteEach) {
   EXPECT_EQ(packed.packedBytes(), 131u);
 }
 
-TEST(LineSlots, EndsALineWhoseLastSlotFillsItsBlock) {
+TEST(LineSlots, EndsALineWhoseLastSlotWouldFillItsBlock) {
   // 511 lines of 127 one-byte slots and their ends take 65,408 bytes; then 123 one-byte
-  // slots and a five-byte one fill the 64 KiB block to its last byte, so the line's end
-  // goes into the next block, before the line after it.
+  // slots and a five-byte one would fill the 64 KiB block to its last byte, leaving no
+  // room for the line's end.
   std::vector<std::vector<std::uint32_t>> lines(511);
   for (std::vector<std::uint32_t>& line : lines) {
     for (std::uint32_t slot = 0; slot < 127; ++slot) line.push_back(slot);
