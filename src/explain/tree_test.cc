@@ -44,6 +44,8 @@ TEST(LineSlots, GivesBackEveryLineKeptAcrossBlocks) {
 
 TEST(LineSlots, PacksSmallSlotsInAByteEach) {
   LineSlots packed;
+  packed.endLine();  // a line without tags takes nothing
+  EXPECT_EQ(packed.packedBytes(), 0u);
   for (std::uint32_t slot = 0; slot < 127; ++slot) packed.add(slot);
   packed.endLine();
   EXPECT_EQ(packed.packedBytes(), 128u);
