@@ -10,7 +10,10 @@ pairwise ratios tagtree/wc with the smallest and largest of them, and tagtree's 
 resident set size next to its allowance: 16 MiB plus the bytes of the distinct tag names
 plus the longest word. The inputs marked "explains" are run with tagtree-explain, from
 beside tagtree, in its place: tagtree stops at their 51st line, while
-tagtree-explain reads it whole, and its allowance is not tagtree's.
+tagtree-explain reads it whole, and its allowance is not tagtree's. An input may name
+the arguments its program is run with, such as tagtree-explain's --tree. Last, it
+prints each target that the inputs measured have: a row's ratio to wc, or its time
+against another row's, beside its bound.
 
 Usage: bench/run.py [--binary [LABEL=]PATH]... [--runs N] [--only NAME,...]
 Without --binary it builds the release preset and measures build/release/tagtree. Given
@@ -177,6 +180,29 @@ def write_explain(f, scale):
     return sum(len(name) for name in names), 8
 
 
+TREE_NAMES = 200_000  # the distinct tags of the --tree inputs below
+
+
+def tree_names(scale):
+    return [f"tag{k:06d}".encode() for k in range(TREE_NAMES * scale)]
+
+
+def write_wide_line(f, scale):
+    """One line of 200,000 distinct tags, about 2 MB: every tag shares its line with every
+    other, so that trying every pair of tags would take 2 * 10^10 steps."""
+    names = tree_names(scale)
+    f.write(b"; ".join(names) + b"\n")
+    return sum(len(name) for name in names), len(names[0])
+
+
+def write_four_a_line(f, scale):
+    """The same 200,000 tags, four a line on 50,000 lines: the size of the wide line to
+    within 3 %, each pair of tags sharing a line at most once."""
+    names = tree_names(scale)
+    f.write(b"".join(b"; ".join(names[k:k + 4]) + b"\n" for k in range(0, len(names), 4)))
+    return sum(len(name) for name in names), len(names[0])
+
+
 def write_crowded(f, scale):
     """A bookmarks export of 50,000 product URLs of one shop, about 5 MB, each with two
     topic tags from a set of 12: the URLs differ only in a fixed-width id in their middle,
@@ -193,8 +219,9 @@ def write_crowded(f, scale):
     return sum(len(url) for url in urls) + sum(len(topic) for topic in topics), len(urls[0])
 
 
-# (name, generator, scale, outcome); the doubled inputs show how time and memory grow.
-# A line of more than 50 tags fails whatever follows: those inputs need only stay linear.
+# (name, generator, scale, outcome[, arguments]); the doubled inputs show how time and
+# memory grow. A line of more than 50 tags fails whatever follows: those inputs need only
+# stay linear.
 INPUTS = [
     ("typical", write_typical, 1, "succeeds"),
     ("long names", write_long_names, 1, "succeeds"),
@@ -212,6 +239,16 @@ INPUTS = [
     ("random words x2", write_random_words, 2, "fails"),
     ("explain", write_explain, 1, "explains"),
     ("crowded", write_crowded, 1, "explains"),
+    ("explain --tree", write_explain, 1, "explains", ["--tree"]),
+    ("wide line --tree", write_wide_line, 1, "explains", ["--tree"]),
+    ("four a line --tree", write_four_a_line, 1, "explains", ["--tree"]),
+]
+
+# (row, bound, over): the median time of the row is at most `bound` times wc -l's in the
+# same rounds (the median ratio), or, given `over`, times that row's median time.
+TARGETS = [
+    ("explain --tree", 25, None),
+    ("wide line --tree", 3, "four a line --tree"),
 ]
 
 
@@ -244,24 +281,25 @@ def peak_rss_kib(argv, cwd):
         return int(report.read().split()[-1])
 
 
-def outcome_of(program, directory):
+def outcome_of(argv, directory):
     """Runs tagtree once and returns "succeeds" or "fails"; or tagtree-explain, and returns
     "explains" when it reports on the file (status 0 or 1)."""
-    result = subprocess.run([program], cwd=directory, stdout=subprocess.DEVNULL, check=False)
+    program = argv[0]
+    result = subprocess.run(argv, cwd=directory, stdout=subprocess.DEVNULL, check=False)
     if os.path.basename(program) == EXPLAIN:
         return "explains" if result.returncode in (0, 1) else "fails"
     return "succeeds" if result.returncode == 0 else "fails"
 
 
-def measure(binaries, wc, directory, runs):
-    """Runs wc and each tagtree in turn, `runs` rounds; returns, for each tagtree, its
-    times, the ratio to wc of each round, its peak RSS in KiB and its outcome, and wc's
-    times."""
+def measure(binaries, arguments, wc, directory, runs):
+    """Runs wc and each tagtree, with `arguments`, in turn, `runs` rounds; returns, for
+    each tagtree, its times, the ratio to wc of each round, its peak RSS in KiB and its
+    outcome, and wc's times."""
     cwd = os.getcwd()
     os.chdir(directory)
     try:
         # The warm-up also brings the file into the page cache.
-        outcomes = [outcome_of(binary, directory) for binary in binaries]
+        outcomes = [outcome_of([binary] + arguments, directory) for binary in binaries]
         run_once([wc, "-l", "files.in"], directory)
         times = [[] for _ in binaries]
         ratios = [[] for _ in binaries]
@@ -270,10 +308,10 @@ def measure(binaries, wc, directory, runs):
             w = run_once([wc, "-l", "files.in"], directory)
             wc_times.append(w)
             for k, binary in enumerate(binaries):
-                t = run_once([binary], directory)
+                t = run_once([binary] + arguments, directory)
                 times[k].append(t)
                 ratios[k].append(t / w)
-        rss = [peak_rss_kib([binary], directory) for binary in binaries]
+        rss = [peak_rss_kib([binary] + arguments, directory) for binary in binaries]
     finally:
         os.chdir(cwd)
     return times, ratios, rss, outcomes, wc_times
@@ -339,8 +377,10 @@ def main():
     print("| input |" + (" binary |" if compared else "") +
           " outcome | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS | allowance |")
     print("|---|" + ("---|" if compared else "") + "---|---:|---:|---:|---:|---:|---:|")
+    medians = {}  # (input, binary label): (median time, median ratio to wc)
     with tempfile.TemporaryDirectory(prefix="tagtree-bench-") as root:
-        for name, generate, scale, expected in inputs:
+        for name, generate, scale, expected, *arguments in inputs:
+            arguments = arguments[0] if arguments else []
             directory = os.path.join(root, name.replace(" ", "-"))
             os.mkdir(directory)
             path = os.path.join(directory, "files.in")
@@ -351,12 +391,14 @@ def main():
             runs = args.runs if size >= MIB else 10 * args.runs
             programs = [os.path.join(os.path.dirname(path), EXPLAIN) if expected == "explains"
                         else path for _, path in binaries]
-            times, ratios, rss, outcomes, wc_times = measure(programs, wc, directory, runs)
+            times, ratios, rss, outcomes, wc_times = measure(programs, arguments, wc, directory,
+                                                             runs)
             median = statistics.median
             for k, (label, _) in enumerate(binaries):
                 if outcomes[k] != expected:
                     sys.exit(f"{name}: {label} {outcomes[k]}, but the input is made so that it "
                              f"{expected}")
+                medians[name, label] = (median(times[k]), median(ratios[k]))
                 print(f"| {name} |" + (f" {label} |" if compared else "") +
                       f" {outcomes[k]} | {human_size(size)} | "
                       f"{human_time(median(times[k]))} | {human_time(median(wc_times))} | "
@@ -364,6 +406,30 @@ def main():
                       f"{human_size(rss[k] * KIB)} | {human_size(16 * MIB + names + longest)} |",
                       flush=True)
             shutil.rmtree(directory)  # keep at most one input on disk
+    print_targets(medians, [label for label, _ in binaries])
+
+
+def print_targets(medians, labels):
+    """Prints each target whose rows were measured, for each binary: its figure, its
+    bound, and whether it is met."""
+    lines = []
+    for row, bound, over in TARGETS:
+        for label in labels:
+            if (row, label) not in medians or (over and (over, label) not in medians):
+                continue
+            time_, ratio = medians[row, label]
+            if over:
+                figure = time_ / medians[over, label][0]
+                what = f"{row}: {figure:.2f} times {over}"
+            else:
+                figure = ratio
+                what = f"{row}: {figure:.2f} times wc -l"
+            met = "met" if figure <= bound else "NOT MET"
+            lines.append(f"- {what}, within {bound}: {met}" +
+                         (f" ({label})" if len(labels) > 1 else ""))
+    if lines:
+        print("\nTargets:")
+        print("\n".join(lines))
 
 
 if __name__ == "__main__":

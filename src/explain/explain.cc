@@ -20,6 +20,7 @@
 #include "explain/replace_file.h"
 #include "explain/report.h"
 #include "explain/survey.h"
+#include "explain/tree_output.h"
 
 namespace tagtree::explain {
 namespace {
@@ -36,11 +37,17 @@ constexpr std::string_view kHelp =
     "\n"
     "      --format=FORM  write the report as FORM: 'text' for people (the\n"
     "                     default), 'gnu' for editors and CI, a FILE:LINE: line a\n"
-    "                     finding, or 'json' for scripts, one JSON document\n"
+    "                     finding, or 'json' for scripts, one JSON document;\n"
+    "                     with --tree, 'text' (the default) or 'dot', a Graphviz\n"
+    "                     graph of the tree\n"
     "      --fix          first apply to FILE every fix that loses no tag: remove\n"
     "                     a byte-order mark, convert UTF-16 or Latin-1 to UTF-8,\n"
     "                     end with LF the lines that end in a CR alone, delete the\n"
     "                     blank lines of a file of too many; then report on it\n"
+    "      --tree         write, instead of the report, the paths tagtree would\n"
+    "                     print without its limits of 100 tags, 50 lines, 50 tags\n"
+    "                     in a line and 50 children, as tagtree prints them; on a\n"
+    "                     file within the limits, exactly what tagtree prints\n"
     "  -q, --quiet, --silent\n"
     "                     write nothing; the exit status alone tells\n"
     "      --help         display this help and exit\n"
@@ -51,6 +58,11 @@ constexpr std::string_view kHelp =
     "'tagtree-explain -q && tagtree' runs tagtree only where it succeeds.\n"
     "With --fix, 2 also if FILE is standard input or cannot be replaced; it is\n"
     "then left as it was.\n"
+    "With --tree: 0, or 1 if a path holds a name that is not UTF-8, as tagtree\n"
+    "would without its limits.\n"
+    "\n"
+    "To draw the tree with Graphviz:\n"
+    "  tagtree-explain --tree --format=dot FILE | dot -Tsvg > tree.svg\n"
     "\n"
     "Full documentation: man tagtree-explain\n";
 
@@ -91,14 +103,15 @@ bool writeOut(std::string_view text) {
   }
 }
 
-// The forms of the report.
-enum class Form { kText, kGnu, kJson, kQuiet };
+// The forms of the report, and of the tree.
+enum class Form { kText, kGnu, kJson, kDot, kQuiet };
 
 // What the command line asks for.
 struct Request {
   enum { kReport, kHelp, kVersion } what = kReport;
   Form form = Form::kText;
   bool fix = false;
+  bool tree = false;  // the tree without tagtree's limits, not the report
   std::string_view file = "files.in";
 };
 
@@ -119,17 +132,20 @@ std::string_view chosen(std::string_view word, std::initializer_list<std::string
 // Sets the form named `value` of --format. Returns the exit status of a usage error, or
 // nothing.
 std::optional<int> setFormat(std::string_view value, Request& request) {
-  const std::string_view form = chosen(value, {"text", "gnu", "json"});
+  const std::string_view form = chosen(value, {"text", "gnu", "json", "dot"});
   if (form.empty()) {
     // No two forms start alike, so a form no one names is the only wrong one.
     complain({"invalid argument '", value, "' for '--format'"});
     const std::string valid =
-        "Valid arguments are:\n  - 'text'\n  - 'gnu'\n  - 'json'\n"
+        "Valid arguments are:\n  - 'text'\n  - 'gnu'\n  - 'json'\n  - 'dot'\n"
         "Try 'tagtree-explain --help' for more information.\n";
     writeFully(STDERR_FILENO, valid.data(), valid.size());
     return kExitTrouble;
   }
-  request.form = form == "text" ? Form::kText : form == "gnu" ? Form::kGnu : Form::kJson;
+  request.form = form == "text"   ? Form::kText
+                 : form == "gnu"  ? Form::kGnu
+                 : form == "json" ? Form::kJson
+                                  : Form::kDot;
   return std::nullopt;
 }
 
@@ -147,7 +163,7 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
       const std::string_view option =
           word.substr(2, equals == std::string_view::npos ? word.npos : equals - 2);
       const std::string_view known =
-          chosen(option, {"fix", "format", "help", "quiet", "silent", "version"});
+          chosen(option, {"fix", "format", "help", "quiet", "silent", "tree", "version"});
       if (known.empty()) return usageError({"unrecognized option '", word, "'"});
       if (known == "format") {
         std::string_view value;
@@ -169,6 +185,7 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
       if (known == "version" && request.what == Request::kReport) request.what = Request::kVersion;
       if (known == "quiet" || known == "silent") quiet = true;
       if (known == "fix") request.fix = true;
+      if (known == "tree") request.tree = true;
     } else if (!optionsEnd && word.size() > 1 && word[0] == '-') {
       for (const char letter : word.substr(1)) {
         if (letter != 'q')
@@ -181,6 +198,14 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
       request.file = word;
       fileGiven = true;
     }
+  }
+  // The report has no graph, and the tree is paths or a graph, whether written or not.
+  if (request.form == Form::kDot && !request.tree) {
+    return usageError({"option '--format=dot' requires '--tree'"});
+  }
+  if (request.tree && (request.form == Form::kGnu || request.form == Form::kJson)) {
+    return usageError({"options '--tree' and '--format=",
+                       request.form == Form::kGnu ? "gnu" : "json", "' are incompatible"});
   }
   if (quiet) request.form = Form::kQuiet;
   return std::nullopt;
@@ -204,6 +229,7 @@ bool writeReport(const Survey& surveyed, const Request& request,
       case Form::kJson:
         writeJsonReport(report, out);
         break;
+      case Form::kDot:  // only with --tree
       case Form::kQuiet:
         break;
     }
@@ -269,6 +295,24 @@ int runFix(const Request& request) {
   return surveyed.verdict.status == 0 ? kExitTagtreeSucceeds : kExitTagtreeFails;
 }
 
+// Writes the tree without tagtree's limits of `input`, in `form` (text, dot or quiet), to
+// standard output. Returns the exit status: tagtree's without its limits, or trouble,
+// having complained, when standard output cannot be written.
+int writeTree(ByteSource& input, Form form) {
+  FdSink out(STDOUT_FILENO);
+  try {
+    const TreeForm written = form == Form::kText  ? TreeForm::kPaths
+                             : form == Form::kDot ? TreeForm::kDot
+                                                  : TreeForm::kNothing;
+    const int status = runTree(input, written, out);
+    out.flush();
+    return status == 0 ? kExitTagtreeSucceeds : kExitTagtreeFails;
+  } catch (const OutputFailure& failure) {
+    complain({"standard output: ", std::strerror(failure.errnum())});
+    return kExitTrouble;
+  }
+}
+
 }  // namespace
 
 int runExplain(int argc, const char* const* argv) {
@@ -287,6 +331,7 @@ int runExplain(int argc, const char* const* argv) {
     } else {
       input.emplace(std::string(request.file).c_str());
     }
+    if (request.tree) return writeTree(*input, request.form);
     const Survey surveyed = survey(*input);
     if (!writeReport(surveyed, request)) return kExitTrouble;
     return surveyed.verdict.status == 0 ? kExitTagtreeSucceeds : kExitTagtreeFails;

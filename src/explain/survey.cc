@@ -80,7 +80,11 @@ class SurveyWalk {
   void tagWord(const TagWord& word) {
     Tally& tally = tallies_[word.slot];
     ++tally.count;
-    if (tally.lastLine == survey_.lines) ++repeatsInLine_;
+    if (tally.lastLine == survey_.lines) {
+      ++repeatsInLine_;
+    } else {
+      treeLines_.add(word.slot);  // a distinct tag of the line, for the tree
+    }
     tally.lastLine = survey_.lines;
     ++tagsInLine_;
     if (word.startsLine && survey_.lines == 1) noteFirstWord(word.slot);
@@ -102,16 +106,20 @@ class SurveyWalk {
       survey_.overfullLines.push_back({survey_.lines, tagsInLine_, repeatsInLine_});
     }
     build([&] { builder_.endLine(); });
+    treeLines_.endLine();
   }
 
   // After the walk: runs the rest of tagtree on what its grouping built, and works out
   // what needs the hierarchy.
   void finish() {
+    std::vector<std::uint64_t> counts(tallies_.size());
     for (std::uint32_t slot = 0; slot < tallies_.size(); ++slot) {
-      survey_.facts[slot].count = tallies_[slot].count;
+      survey_.facts[slot].count = counts[slot] = tallies_[slot].count;
       if (tallies_[slot].count == 1) survey_.onceOnly.push_back(slot);
     }
     tallies_ = {};  // their memory serves the work below
+    survey_.unbounded = inferTree(treeLines_, counts);
+    treeLines_ = {};
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
     const bool succeeded = runGuarded(
@@ -253,6 +261,7 @@ class SurveyWalk {
   std::uint64_t repeatsInLine_ = 0;
   std::vector<Tally> tallies_;    // by slot
   std::vector<bool> noteworthy_;  // by slot: the name has something to warn of
+  LineSlots treeLines_;           // the distinct tags of each line, for the tree
 };
 
 }  // namespace

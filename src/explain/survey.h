@@ -16,6 +16,7 @@
 
 #include "base/byte_source.h"
 #include "explain/utf16_reading.h"
+#include "explain/tree.h"
 #include "pipeline/input_window.h"
 #include "pipeline/name_table.h"
 
@@ -142,6 +143,11 @@ struct Survey {
   std::vector<CrowdedParent> crowdedParents;  // in slot order
   std::optional<std::uint32_t> badName;       // the first printed name that is not UTF-8
   std::vector<TagPlace> places;               // by slot, when tagtree succeeds
+
+  // The tree tagtree would print without its limits, for every input: each tag's place
+  // in it, its paths, and the tags with two or more parents. Within the limits its paths
+  // are tagtree's.
+  UnboundedTree unbounded;
 
   // What is seldom meant.
   bool byteOrderMark = false;  // the input starts with a UTF-8 byte-order mark

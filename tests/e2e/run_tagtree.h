@@ -75,8 +75,9 @@ std::string readFile(const std::string& path);
 
 // Checks that tagtree-explain, run in `dir` with --format=json, gives the verdict of
 // tagtree's run `tagtree` there: its status, its error line, the paths it prints whole,
-// and, where it succeeds, exactly the paths it prints, as the tags' paths. Checks nothing
-// where tagtree-explain is not built.
+// and, where it succeeds, exactly the paths it prints, as the tags' paths. And that
+// tagtree-explain --tree prints what tagtree prints, where it succeeds or stops at a name
+// that is not UTF-8. Checks nothing where tagtree-explain is not built.
 void expectExplainAgrees(const WorkDir& dir, const RunResult& tagtree);
 
 }  // namespace tagtree::e2e

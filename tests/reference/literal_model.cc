@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -295,7 +296,82 @@ class Run {
   std::vector<std::pair<Tag*, TagGroup*>> tagGroups_;
 };
 
+// The rules without the capacities, as plainly: the distinct tags in a list, in the order
+// they first occur; which pairs share a line, from every pair of tags on each line; then
+// every ordered pair of tags tried in turn.
+class UnboundedRun {
+ public:
+  void group(std::string_view text) {
+    for (const std::string_view line : cutLines(text)) {
+      std::vector<std::size_t> tags;
+      for (const std::string_view word : cutWords(line)) {
+        if (isSkippedWord(word)) continue;
+        const auto [entry, added] = index_.try_emplace(word, names_.size());
+        if (added) {
+          names_.push_back(word);
+          counts_.push_back(0);
+        }
+        counts_[entry->second] += 1;
+        tags.push_back(entry->second);
+      }
+      lines_.push_back(tags);
+    }
+  }
+
+  void infer() {
+    const std::size_t n = names_.size();
+    std::vector<std::vector<bool>> shared(n, std::vector<bool>(n, false));
+    for (const std::vector<std::size_t>& line : lines_) {
+      for (const std::size_t a : line) {
+        for (const std::size_t b : line) shared[a][b] = shared[a][b] || a != b;
+      }
+    }
+    children_.assign(n, {});
+    parentCounts_.assign(n, 0);
+    for (std::size_t a = 0; a < n; ++a) {
+      for (std::size_t b = 0; b < n; ++b) {
+        if (shared[a][b] && counts_[b] <= counts_[a] / 2 + 1) {
+          children_[a].push_back(b);
+          parentCounts_[b] += 1;
+        }
+      }
+    }
+  }
+
+  void list(std::string& out) const {
+    for (std::size_t a = 0; a < names_.size(); ++a) {
+      if (parentCounts_[a] != 0) continue;
+      writeLine(out, "/%s", {names_[a]});
+      for (const std::size_t child : children_[a]) {
+        if (parentCounts_[child] == 1) writeLine(out, "/%s/%s", {names_[a], names_[child]});
+      }
+    }
+  }
+
+ private:
+  std::vector<std::string_view> names_;
+  std::vector<std::int64_t> counts_;
+  std::map<std::string_view, std::size_t> index_;
+  std::vector<std::vector<std::size_t>> lines_;
+  std::vector<std::vector<std::size_t>> children_;
+  std::vector<int> parentCounts_;
+};
+
 }  // namespace
+
+ModelResult runUnboundedModel(std::string_view input) {
+  ModelResult result;
+  try {
+    UnboundedRun run;
+    run.group(input);
+    run.infer();
+    run.list(result.output);
+  } catch (const ModelFailure& failure) {
+    result.output += "Error: " + failure.message + "\n";
+    result.status = 1;
+  }
+  return result;
+}
 
 ModelResult runLiteralModel(std::string_view input) {
   ModelResult result;

@@ -19,6 +19,12 @@ struct ModelResult {
 // Returns what the tool writes and its exit status when files.in holds `input`.
 ModelResult runLiteralModel(std::string_view input);
 
+// Returns what the tool would write, and its exit status, when files.in holds `input`,
+// if it had no capacities: no limit of tags, lines, tags in a line or children. Every
+// ordered pair of tags is tried, as the tool tries them, so it suits files of a few
+// thousand lines and hundreds of tags.
+ModelResult runUnboundedModel(std::string_view input);
+
 }  // namespace tagtree::reference
 
 #endif  // TAGTREE_TESTS_REFERENCE_LITERAL_MODEL_H_
