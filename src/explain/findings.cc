@@ -420,6 +420,9 @@ class Messages {
         return "it holds half a surrogate pair";
       case Utf16Flaw::kLastLineEnd:
         return "its last line end is none in UTF-16";
+      case Utf16Flaw::kNoNulAtStart:
+        return "its first " + grouped(Utf16Reading::kLookAhead) +
+               " bytes hold no NUL, as those of UTF-16 text do";
       case Utf16Flaw::kStrayNul:
       case Utf16Flaw::kNone:
         break;

@@ -89,8 +89,6 @@ std::string appliedText(const Applied& applied);
 // Returns the stable name of `why`, such as "mixed-encodings", for scripts.
 std::string_view noFixName(NoFix why);
 
-inline constexpr std::uint32_t kNoTag = UINT32_MAX;
-
 struct Finding {
   Severity severity = Severity::kNote;
   Kind kind = Kind::kVerdict;

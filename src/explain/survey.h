@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "base/byte_source.h"
-#include "explain/utf16_reading.h"
 #include "explain/tree.h"
+#include "explain/utf16_reading.h"
 #include "pipeline/input_window.h"
 #include "pipeline/name_table.h"
 

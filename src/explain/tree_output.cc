@@ -90,12 +90,11 @@ void writeTreeDot(const UnboundedTree& tree, const NameTable& names, OutputSink&
 }
 
 int runTree(ByteSource& source, TreeForm form, OutputSink& out, std::size_t readSize) {
-  LineWalk walk;
+  NameTable names;
   TreeCollector collector;
   InputWindow window(source, readSize);
-  walk.run(window, collector);
+  walkLines(window, names, collector);
   const UnboundedTree tree = collector.infer();
-  const NameTable& names = walk.names();
   if (form == TreeForm::kPaths) {
     try {
       writeTreePaths(tree, names, out);

@@ -82,17 +82,17 @@ TEST(LineSlots, EndsALineWhoseLastSlotWouldFillItsBlock) {
 // as "name:top", "name:<parent>" (printed under it), "name:under(<parent>)" or
 // "name:many(<parent>,<parent>)", in slot order, and then the number of paths.
 std::string placesOf(const std::string& text) {
-  LineWalk walk;
+  NameTable names;
   TreeCollector collector;
   TextSource source(text);
   InputWindow window(source, 3);  // small reads: every line end falls between two
-  walk.run(window, collector);
+  walkLines(window, names, collector);
   const UnboundedTree tree = collector.infer();
   std::string places;
   std::uint64_t many = 0;
   for (std::uint32_t slot = 0; slot < tree.spots.size(); ++slot) {
     const TreeSpot& spot = tree.spots[slot];
-    const auto name = [&](std::uint32_t other) { return std::string(walk.names().name(other)); };
+    const auto name = [&](std::uint32_t other) { return std::string(names.name(other)); };
     places += name(slot) + ":";
     switch (spot.place) {
       case TreePlace::kTopLevel:

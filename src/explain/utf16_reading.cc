@@ -3,6 +3,7 @@
 // without either are passed in one step.
 #include "explain/utf16_reading.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "pipeline/byte_load.h"
@@ -45,6 +46,21 @@ void Utf16Reading::unit(unsigned char first, unsigned char second) {
 }
 
 void Utf16Reading::feed(std::string_view bytes) {
+  // The first kLookAhead bytes are taken apart from the rest, which are not read at all
+  // where those showed no NUL and no mark.
+  while (!bytes.empty() && !stopped_) {
+    std::size_t taken = bytes.size();
+    if (size_ < kLookAhead) taken = std::min<std::size_t>(taken, kLookAhead - size_);
+    scan(bytes.substr(0, taken));
+    bytes.remove_prefix(taken);
+    if (size_ == kLookAhead && nulsAtEven_ + nulsAtOdd_ == 0 && mark_ == Utf16Mark::kNone) {
+      stopped_ = true;
+      little_.flaw = big_.flaw = Utf16Flaw::kNoNulAtStart;
+    }
+  }
+}
+
+void Utf16Reading::scan(std::string_view bytes) {
   if (bytes.size() >= 2) {
     last_[0] = static_cast<unsigned char>(bytes[bytes.size() - 2]);
   } else if (!bytes.empty()) {

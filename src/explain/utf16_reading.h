@@ -21,12 +21,18 @@ enum class Utf16Flaw {
                    // has none of
   kLoneSurrogate,  // half of a surrogate pair without its other half
   kLastLineEnd,    // the input ends in a CR or LF byte that is no line end in UTF-16
+  kNoNulAtStart,   // no NUL byte and no UTF-16 byte-order mark in its first kLookAhead
+                   // bytes, where UTF-16 text has them: in every ASCII character
 };
 
 enum class Utf16Mark { kNone, kLittleEndian, kBigEndian };
 
 class Utf16Reading {
  public:
+  // The bytes that must show a NUL or a byte-order mark: past them, a reading that has met
+  // neither stops, and costs nothing more.
+  static constexpr std::uint64_t kLookAhead = 4096;
+
   // Takes the next bytes of the input.
   void feed(std::string_view bytes);
 
@@ -56,6 +62,8 @@ class Utf16Reading {
   Utf16Flaw flawOf(const Order& order) const;
   // Takes the code unit of the high byte `high` and low byte `low` in `order`.
   static void take(Order& order, unsigned char high, unsigned char low);
+  // Looks at each of the next bytes of the input.
+  void scan(std::string_view bytes);
   // Takes the code unit made of the bytes `first` and `second`, in that order.
   void unit(unsigned char first, unsigned char second);
 
@@ -65,6 +73,7 @@ class Utf16Reading {
   unsigned char last_[2] = {};  // the last two bytes
   std::uint64_t nulsAtEven_ = 0, nulsAtOdd_ = 0;  // NUL bytes at even and odd offsets
   Utf16Mark mark_ = Utf16Mark::kNone;
+  bool stopped_ = false;  // kLookAhead bytes showed neither a NUL nor a mark
 };
 
 // A ByteSource that passes on the bytes of another and feeds them to a Utf16Reading.

@@ -57,6 +57,11 @@ TEST(Utf16Reading, TellsEachByteOrderApart) {
       {"ab\0cd\n"s, Utf16Flaw::kLastLineEnd, Utf16Flaw::kLastLineEnd, kBig},
       {"news; sports\0\n"s, Utf16Flaw::kLastLineEnd, Utf16Flaw::kNone, kBig},
       {"abc", Utf16Flaw::kOddLength, Utf16Flaw::kOddLength, kNone},
+      // UTF-8 text, or any without a NUL or a mark in its first 4,096 bytes, is read no
+      // further; a mark or a NUL there keeps the reading going.
+      {std::string(4096, 'a') + "b\0"s, Utf16Flaw::kNoNulAtStart, Utf16Flaw::kNoNulAtStart, kNone},
+      {std::string(4095, 'a') + "\0"s + std::string(4096, 'a'), Utf16Flaw::kNone, Utf16Flaw::kNone,
+       kLittle},
       {"\xFF\xFE"
        "a"s,
        Utf16Flaw::kOddLength, Utf16Flaw::kOddLength, kNone, kLittle},
