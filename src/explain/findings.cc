@@ -182,6 +182,17 @@ class Finder {
       parent.line = firstLine(crowded.slot);
       parent.count = crowded.children;
     }
+    // Where tagtree stops at a limit, what its rule gives without them.
+    switch (survey_.verdict.outcome) {
+      case Outcome::kTooManyTags:
+      case Outcome::kTooManyLines:
+      case Outcome::kOverfullLine:
+      case Outcome::kTooManyChildren:
+        add(Severity::kNote, Kind::kTreeWithoutLimits).count = survey_.unbounded.paths;
+        break;
+      default:
+        break;
+    }
   }
 
   void warnings() {
@@ -275,6 +286,8 @@ class Messages {
       case Kind::kTooManyChildren:
         return tag(f.tag) + " would be the parent of " + grouped(f.count) + " tags, more than " +
                grouped(TagGroup::kCapacity);
+      case Kind::kTreeWithoutLimits:
+        return "without its limits, tagtree's rule gives " + treeSummary(report_);
       case Kind::kByteOrderMark:
         return "the file starts with a UTF-8 byte-order mark, which becomes part of its first "
                "tag, " +
@@ -452,6 +465,40 @@ Report reportOf(const Survey& survey, std::string_view fileName,
   return report;
 }
 
+TreeCounts treeCounts(const UnboundedTree& tree) {
+  TreeCounts counts;
+  for (const TreeSpot& spot : tree.spots) {
+    switch (spot.place) {
+      case TreePlace::kTopLevel:
+        ++counts.topLevel;
+        break;
+      case TreePlace::kChild:
+        ++counts.children;
+        break;
+      case TreePlace::kManyParents:
+        ++counts.manyParents;
+        break;
+      case TreePlace::kUnderChild:
+        ++counts.underChild;
+        break;
+    }
+  }
+  return counts;
+}
+
+std::string treeSummary(const Report& report) {
+  const TreeCounts tree = treeCounts(report.survey.unbounded);
+  std::string text = counted(tree.topLevel + tree.children, "path", "paths") + ": " +
+                     counted(tree.topLevel, "top-level tag", "top-level tags") +
+                     (tree.children == 0 ? " and no child"
+                                         : " and " + counted(tree.children, "child", "children") +
+                                               (tree.topLevel == 1 ? " under it" : " under them"));
+  if (tree.manyParents + tree.underChild == 0) return text;
+  return text + "; it leaves out " + counted(tree.manyParents + tree.underChild, "tag", "tags") +
+         ", " + grouped(tree.manyParents) + " with two or more parents and " +
+         grouped(tree.underChild) + " whose one parent is itself a child";
+}
+
 std::uint64_t lineCount(const Report& report, const Finding& finding) {
   std::uint64_t lines = 0;
   forEachRun(report, finding,
@@ -526,6 +573,8 @@ std::string_view kindName(Kind kind) {
       return "overfull-line";
     case Kind::kTooManyChildren:
       return "too-many-children";
+    case Kind::kTreeWithoutLimits:
+      return "tree-without-limits";
     case Kind::kByteOrderMark:
       return "byte-order-mark";
     case Kind::kNulBytes:
@@ -562,6 +611,10 @@ std::string_view noFixName(NoFix why) {
       break;
   }
   return "other-command";
+}
+
+std::string treeCommand(std::string_view fileName) {
+  return "tagtree-explain --tree " + shellFileWord(fileName);
 }
 
 std::string commandOf(Fix fix, std::string_view fileName) {

@@ -36,6 +36,7 @@ enum class Kind : std::uint8_t {
   kOnceOnlyTags,        // the tags that occur once, in a file of too many tags
   kOverfullLine,        // a line of more than 50 tags
   kTooManyChildren,     // a tag that would have more than 50 children
+  kTreeWithoutLimits,   // what tagtree's rule gives a file past its limits, without them
   kByteOrderMark,       // the input starts with a UTF-8 byte-order mark
   kNulBytes,            // NUL bytes in tags: UTF-16, or stray ones
   kInvalidUtf8,         // names that are not valid UTF-8
@@ -165,6 +166,18 @@ void forEachRun(const Report& report, const Finding& finding, Visit&& visit) {
   if (first != 0) visit(first, last);
 }
 
+// The tags of the tree without tagtree's limits, by their place in it.
+struct TreeCounts {
+  std::uint64_t topLevel = 0, children = 0, manyParents = 0, underChild = 0;
+};
+TreeCounts treeCounts(const UnboundedTree& tree);
+
+// Returns what the tree without tagtree's limits of the report's file holds: "15 paths: 4
+// top-level tags and 11 children under them; it leaves out 189 tags, 150 with two or more
+// parents and 39 whose one parent is itself a child", or "5 paths: 5 top-level tags and no
+// child; ...".
+std::string treeSummary(const Report& report);
+
 // Returns the number of lines `finding` is about.
 std::uint64_t lineCount(const Report& report, const Finding& finding);
 
@@ -182,6 +195,10 @@ std::string whyNoCommand(const Report& report, const Finding& finding);
 // ("-" for standard input, which it calls FILE), quoted for a POSIX shell and never taken
 // for an option; "" for Fix::kNone.
 std::string commandOf(Fix fix, std::string_view fileName);
+
+// Returns the command that prints the tree without tagtree's limits of the file
+// `fileName`, named as commandOf names it.
+std::string treeCommand(std::string_view fileName);
 
 // Returns `n` and the noun for it: "1 time", "2 times", "1,024 times".
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many);

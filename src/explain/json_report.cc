@@ -252,6 +252,7 @@ class JsonWriter {
     json["utf8"] = facts.validUtf8;
     json["count"] = facts.count;
     json["first_line"] = facts.firstLine;
+    json["without_limits"] = withoutLimits(slot);
     if (survey_.places.empty()) {  // tagtree fails: no tag has a place
       json["place"] = nullptr;
       json["path"] = nullptr;
@@ -276,6 +277,36 @@ class JsonWriter {
                          {"count", count},
                          {"takes_up_to", count / 2 + 1},
                          {"shared_line", parent.sharedLine}});
+    }
+    json["parents"] = std::move(parents);
+    return json;
+  }
+
+  // Where the tag in `slot` stands in the tree without tagtree's limits: its place, its
+  // path, and its parents there, one or the first two.
+  Json withoutLimits(std::uint32_t slot) const {
+    const TreeSpot& spot = survey_.unbounded.spots[slot];
+    Json json;
+    Json parents = Json::array();
+    for (const std::uint32_t parent : {spot.parent, spot.otherParent})
+      if (parent != kNoTag) parents.push_back(parent);
+    switch (spot.place) {
+      case TreePlace::kTopLevel:
+        json["place"] = "top-level";
+        json["path"] = "/" + name(slot);
+        break;
+      case TreePlace::kChild:
+        json["place"] = "child";
+        json["path"] = "/" + name(spot.parent) + "/" + name(slot);
+        break;
+      case TreePlace::kManyParents:
+        json["place"] = "several-parents";
+        json["path"] = nullptr;
+        break;
+      case TreePlace::kUnderChild:
+        json["place"] = "parent-is-a-child";
+        json["path"] = nullptr;
+        break;
     }
     json["parents"] = std::move(parents);
     return json;

@@ -246,6 +246,21 @@ class TextWriter {
       line("Whether a tag would have more than " + grouped(TagGroup::kCapacity) +
            " children shows once the file is within these.");
     }
+    if (report_.find(Kind::kTreeWithoutLimits) != nullptr) writeTreeWithoutLimits();
+  }
+
+  // What tagtree's rule gives the file without its limits, and why it leaves tags out.
+  void writeTreeWithoutLimits() {
+    line();
+    line("Without these limits, tagtree's rule gives " + treeSummary(report_) + ".");
+    const TreeCounts tree = treeCounts(survey_.unbounded);
+    if (tree.manyParents > tree.topLevel + tree.children) {
+      line(
+          "A tag is left out where two tags take it as their child: in a file this large most "
+          "tags share a line with two that occur often enough to take them.");
+    }
+    line("This prints those paths:");
+    line("    " + treeCommand(report_.fileName));
   }
 
   // A line of too many tags: "line 3 (53 tags, 3 of them repeats: 50 without them, within
