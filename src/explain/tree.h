@@ -26,15 +26,11 @@ inline constexpr std::uint32_t kNoTag = UINT32_MAX;
 // blocks that are never moved, so that growing costs no copy and no room twice over.
 class LineSlots {
  public:
-  LineSlots() = default;
-  LineSlots(LineSlots&&) = default;
-  LineSlots& operator=(LineSlots&&) = default;
-
   // Adds `slot` (< kNoTag) to the line being built; it must not be in that line yet.
   void add(std::uint32_t slot) {
     if (free_ < kLongestSlot + 1) newBlock();  // room for the slot and its line's end
     if (slot < 0x7F) {
-      put(static_cast<std::uint8_t>(slot + 1));  // the most frequent tags
+      put(static_cast<std::uint8_t>(slot + 1));  // the first 127 names met, often the most used
     } else {
       addLarge(slot);
     }
