@@ -124,8 +124,7 @@ TEST(Findings, DecideEachThingOnce) {
         "48,49,50,51,52,53,54,55,56,57,58,59,60,61,62,63,64,65,66,67,68,69,70,71,72,73,74,75,"
         "76,77,78,79,80,81,82,83,84,85,86,87,88,89,90,91,92,93,94,95,96,97,98,99,100,101,102 "
         "count=103 within",
-        "tree-without-limits note",
-        "alike-tags warning lines=3 tags=98,99,100 count=3",
+        "tree-without-limits note", "alike-tags warning lines=3 tags=98,99,100 count=3",
         "alike-tags warning lines=4 tags=101,102 count=2"}},
       {"a line of too many tags, within without its repeats",
        numberedTags(0, 40) + "; " + numberedTags(0, 15) + "\n",
