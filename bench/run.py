@@ -219,6 +219,72 @@ def write_crowded(f, scale):
     return sum(len(url) for url in urls) + sum(len(topic) for topic in topics), len(urls[0])
 
 
+def random_names(f, count, length, seed):
+    """`count` lines of one random name of `length` lowercase letters each: the control of a
+    hostile input of the same size and shape, whose names have nothing in common."""
+    rng = random.Random(seed)
+    letters = b"abcdefghijklmnopqrstuvwxyz"
+    f.write(b"".join(bytes(rng.choices(letters, k=length)) + b"\n" for _ in range(count)))
+    return count * length, length
+
+
+def write_case_variants(f, scale):
+    """12,000 spellings of one 14-letter name in upper and lower case, a line each: one
+    group of alike tags, which a report must not list once for each of its members."""
+    rng = random.Random(29)
+    base = "photographyfun"
+    variants = set()
+    while len(variants) < 12_000 * scale:
+        variants.add("".join(c.upper() if rng.random() < 0.5 else c for c in base))
+    f.write("".join(v + "\n" for v in sorted(variants)).encode())
+    return 15 * len(variants), 14
+
+
+def write_case_variants_control(f, scale):
+    return random_names(f, 12_000 * scale, 14, 31)
+
+
+def write_alike_pairs(f, scale):
+    """100,000 pairs of tags alike but for letter case, a line each: 100,000 groups."""
+    f.write(b"".join(f"Name{k:06d}\nname{k:06d}\n".encode() for k in range(100_000 * scale)))
+    return 20 * 100_000 * scale, 10
+
+
+def write_alike_pairs_control(f, scale):
+    return random_names(f, 200_000 * scale, 10, 37)
+
+
+def write_blank_lines(f, scale):
+    """One tag, then 5,000,000 blank lines: one run of lines, which a report must tell
+    as one."""
+    f.write(b"a\n" + b"\n" * (5_000_000 * scale))
+    return 1, 1
+
+
+def write_blank_lines_control(f, scale):
+    return random_names(f, 2_500_000 * scale, 1, 41)
+
+
+def write_distinct(f, scale):
+    """1,000,000 distinct names, a line each, about 11 MB: every one occurs once."""
+    f.write(b"".join(f"t{k:09d}\n".encode() for k in range(1_000_000 * scale)))
+    return 10 * 1_000_000 * scale, 10
+
+
+def write_distinct_control(f, scale):
+    return random_names(f, 1_000_000 * scale, 10, 43)
+
+
+# The hostile shapes of a report, each with a control of random names of the same size,
+# in each form of the report.
+HOSTILE = [
+    ("case variants", write_case_variants, write_case_variants_control),
+    ("alike pairs", write_alike_pairs, write_alike_pairs_control),
+    ("blank lines", write_blank_lines, write_blank_lines_control),
+    ("distinct names", write_distinct, write_distinct_control),
+]
+FORMS = ["text", "gnu", "json"]
+
 # (name, generator, scale, outcome[, arguments]); the doubled inputs show how time and
 # memory grow. A line of more than 50 tags fails whatever follows: those inputs need only
 # stay linear.
@@ -242,13 +308,33 @@ INPUTS = [
     ("explain --tree", write_explain, 1, "explains", ["--tree"]),
     ("wide line --tree", write_wide_line, 1, "explains", ["--tree"]),
     ("four a line --tree", write_four_a_line, 1, "explains", ["--tree"]),
+] + [
+    (f"{shape}{control} {form}", generate, 1, "explains", [f"--format={form}"])
+    for shape, hostile, control_of in HOSTILE
+    for control, generate in (("", hostile), (" control", control_of))
+    for form in FORMS
 ]
 
-# (row, bound, over): the median time of the row is at most `bound` times wc -l's in the
-# same rounds (the median ratio), or, given `over`, times that row's median time.
+# (row, what, bound, over): for what "wc", the median time of the row is at most `bound`
+# times wc -l's in the same rounds (the median ratio); for "time" and "rss", its median
+# time or peak RSS at most `bound` times that of the row `over`; for "output", the bytes it
+# writes at most `bound` times the input's, or three times those of the row `over`.
 TARGETS = [
-    ("explain --tree", 25, None),
-    ("wide line --tree", 3, "four a line --tree"),
+    ("explain --tree", "wc", 25, None),
+    ("wide line --tree", "time", 3, "four a line --tree"),
+] + [
+    target
+    for shape, _, _ in HOSTILE
+    for form in FORMS
+    for target in (
+        # On the distinct names, the control is the same file but for the names: the
+        # text form on the file itself is the mark.
+        (f"{shape} {form}", "time", 4, f"{shape} text") if shape == "distinct names"
+        else (f"{shape} {form}", "time", 3, f"{shape} control {form}"),
+        (f"{shape} {form}", "rss", 2,
+         f"{shape} text" if shape == "distinct names" else f"{shape} control text"),
+        (f"{shape} {form}", "output", 10, f"{shape} control {form}"),
+    )
 ]
 
 
@@ -274,11 +360,12 @@ def run_once(argv, cwd):
 
 
 def peak_rss_kib(argv, cwd):
-    """Runs argv once under GNU time; returns its peak RSS in KiB."""
-    with tempfile.NamedTemporaryFile("r") as report:
+    """Runs argv once under GNU time; returns its peak RSS in KiB and the bytes it wrote to
+    standard output."""
+    with tempfile.NamedTemporaryFile("r") as report, tempfile.TemporaryFile() as out:
         subprocess.run([GNU_TIME, "-f", "%M", "-o", report.name] + argv, cwd=cwd,
-                       stdout=subprocess.DEVNULL, check=False)
-        return int(report.read().split()[-1])
+                       stdout=out, check=False)
+        return int(report.read().split()[-1]), out.seek(0, os.SEEK_END)
 
 
 def outcome_of(argv, directory):
@@ -293,8 +380,8 @@ def outcome_of(argv, directory):
 
 def measure(binaries, arguments, wc, directory, runs):
     """Runs wc and each tagtree, with `arguments`, in turn, `runs` rounds; returns, for
-    each tagtree, its times, the ratio to wc of each round, its peak RSS in KiB and its
-    outcome, and wc's times."""
+    each tagtree, its times, the ratio to wc of each round, its peak RSS in KiB with the
+    bytes of its output, and its outcome, and wc's times."""
     cwd = os.getcwd()
     os.chdir(directory)
     try:
@@ -377,7 +464,7 @@ def main():
     print("| input |" + (" binary |" if compared else "") +
           " outcome | size | tagtree | wc -l | tagtree/wc | tagtree peak RSS | allowance |")
     print("|---|" + ("---|" if compared else "") + "---|---:|---:|---:|---:|---:|---:|")
-    medians = {}  # (input, binary label): (median time, median ratio to wc)
+    medians = {}  # (input, binary label): (median time, median ratio to wc, RSS, output, size)
     with tempfile.TemporaryDirectory(prefix="tagtree-bench-") as root:
         for name, generate, scale, expected, *arguments in inputs:
             arguments = arguments[0] if arguments else []
@@ -398,12 +485,13 @@ def main():
                 if outcomes[k] != expected:
                     sys.exit(f"{name}: {label} {outcomes[k]}, but the input is made so that it "
                              f"{expected}")
-                medians[name, label] = (median(times[k]), median(ratios[k]))
+                medians[name, label] = (median(times[k]), median(ratios[k]), rss[k][0],
+                                        rss[k][1], size)
                 print(f"| {name} |" + (f" {label} |" if compared else "") +
                       f" {outcomes[k]} | {human_size(size)} | "
                       f"{human_time(median(times[k]))} | {human_time(median(wc_times))} | "
                       f"{median(ratios[k]):.2f} ({min(ratios[k]):.2f}–{max(ratios[k]):.2f}) | "
-                      f"{human_size(rss[k] * KIB)} | {human_size(16 * MIB + names + longest)} |",
+                      f"{human_size(rss[k][0] * KIB)} | {human_size(16 * MIB + names + longest)} |",
                       flush=True)
             shutil.rmtree(directory)  # keep at most one input on disk
     print_targets(medians, [label for label, _ in binaries])
@@ -413,20 +501,30 @@ def print_targets(medians, labels):
     """Prints each target whose rows were measured, for each binary: its figure, its
     bound, and whether it is met."""
     lines = []
-    for row, bound, over in TARGETS:
+    for row, what, bound, over in TARGETS:
         for label in labels:
             if (row, label) not in medians or (over and (over, label) not in medians):
                 continue
-            time_, ratio = medians[row, label]
-            if over:
+            time_, ratio, rss, output, size = medians[row, label]
+            if what == "wc":
+                met = ratio <= bound
+                text = f"{row}: {ratio:.2f} times wc -l, within {bound}"
+            elif what == "time":
                 figure = time_ / medians[over, label][0]
-                what = f"{row}: {figure:.2f} times {over}"
-            else:
-                figure = ratio
-                what = f"{row}: {figure:.2f} times wc -l"
-            met = "met" if figure <= bound else "NOT MET"
-            lines.append(f"- {what}, within {bound}: {met}" +
-                         (f" ({label})" if len(labels) > 1 else ""))
+                met = figure <= bound
+                text = f"{row}: {figure:.2f} times the time of {over}, within {bound}"
+            elif what == "rss":
+                figure = rss / medians[over, label][2]
+                met = figure <= bound
+                text = f"{row}: {figure:.2f} times the peak RSS of {over}, within {bound}"
+            else:  # output: against the input, or three times the control's
+                against_control = output / max(1, medians[over, label][3])
+                met = output <= bound * size or against_control <= 3
+                text = (f"{row}: output {human_size(output)}, {output / size:.2f} times the "
+                        f"input (within {bound}) or {against_control:.2f} times {over}'s "
+                        f"(within 3)")
+            met = "met" if met else "NOT MET"
+            lines.append(f"- {text}: {met}" + (f" ({label})" if len(labels) > 1 else ""))
     if lines:
         print("\nTargets:")
         print("\n".join(lines))

@@ -11,9 +11,6 @@
 namespace tagtree::explain {
 namespace {
 
-constexpr std::string_view kAlike =
-    " only in letter case, compatible forms or end spaces, which tagtree tells apart";
-
 class GnuWriter {
  public:
   GnuWriter(const Report& report, OutputSink& out)
@@ -54,7 +51,7 @@ class GnuWriter {
           }
           break;
         case Kind::kAlikeTags:
-          alike(finding.many);
+          alike(finding);
           break;
         default:
           entry(finding.line, messageOf(report_, finding));
@@ -86,24 +83,29 @@ class GnuWriter {
     out_.write(rest);
   }
 
-  // A group of alike tags: its first member with the others, each other, briefly, with the
-  // first, so that a large group costs a short line a member.
-  void alike(std::span<const std::uint32_t> members) {
-    // The first and those named with it are shown where they differ from each other.
-    const std::span<const std::uint32_t> named =
-        members.first(std::min(members.size(), kListed + 1));
-    const std::vector<std::string> shown = report_.shown.apart(named, Quotes::kAlways);
-    std::vector<std::string> others;
-    for (std::size_t i = 1; i < shown.size(); ++i)
-      others.push_back(shown[i] + " (line " + grouped(line(named[i])) + ")");
-    if (members.size() > named.size())
-      others.push_back(grouped(members.size() - named.size()) + " more");
-    entry(line(members[0]), shown[0] + " differs from " + joined(others) + std::string(kAlike));
-    const std::string first = shown[0] + " (line " + grouped(line(members[0])) + ")";
-    for (const std::uint32_t slot : members.subspan(1)) {
-      const std::uint32_t pair[] = {slot, members[0]};
-      entry(line(slot), report_.shown.apart(pair, Quotes::kAlways)[0] + " is alike to " + first +
-                            ", which tagtree tells apart");
+  // A group of alike tags: a line for each run of consecutive lines its members first
+  // occur on, the first naming the group, each other naming its own members and the
+  // group's first, so that a group costs a short line a run, not a line a member.
+  void alike(const Finding& finding) {
+    const std::span<const std::uint32_t> members = finding.many;
+    bool first = true;
+    std::string firstShown;
+    for (std::size_t from = 0; from < members.size();) {
+      std::size_t to = from + 1;  // the members of this run: [from, to)
+      while (to < members.size() && line(members[to]) <= line(members[to - 1]) + 1) ++to;
+      if (first) {
+        entry(line(members[from]), messageOf(report_, finding));
+        firstShown = tagsWithLines(report_, members.first(1), 1).front();
+        first = false;
+      } else {
+        const std::vector<std::string> shown =
+            tagsWithLines(report_, members.subspan(from, to - from), kListed);
+        std::vector<std::string> items = shown;
+        if (to - from > shown.size()) items.push_back(grouped(to - from - shown.size()) + " more");
+        entry(line(members[from]), joined(items) + (to - from == 1 ? " is" : " are") +
+                                       " alike to " + firstShown + ", which tagtree tells apart");
+      }
+      from = to;
     }
   }
 

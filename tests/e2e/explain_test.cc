@@ -297,9 +297,18 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
        {"files.in:1: error: \"caf\\xE9\" is not valid UTF-8, which tagtree cannot print; to "
         "fix: iconv -f LATIN1 -t UTF-8 files.in > files.in.utf8 && mv files.in.utf8 files.in\n"
         "files.in:2: error: \"cr\\xE8me\" is not valid UTF-8, which tagtree cannot print\n",
-        "\nfiles.in:3: warning: \"abcd\" differs from \"Abcd\" (line 3), \"aBcd\" (line 3), ",
-        "\"aBcD\" (line 3) and 1 more only in letter case"},
-       {},
+        "\nfiles.in:3: warning: \"abcd\" (line 3), \"Abcd\" (line 3), \"aBcd\" (line 3), ",
+        "\"AbcD\" (line 3) and 2 more differ only in letter case"},
+       {"\"aBcD\" (line 3) and"},
+       {"--format=gnu"}},
+      {"the GNU form: a group of alike tags on lines apart, a line for each run",
+       "travel\nx\ny\nz\nTravel\nTRAVEL\n",
+       0,
+       {"\nfiles.in:1: warning: \"travel\" (line 1), \"Travel\" (line 5) and \"TRAVEL\" (line 6) "
+        "differ only",
+        "\nfiles.in:5: warning: \"Travel\" (line 5) and \"TRAVEL\" (line 6) are alike to "
+        "\"travel\" (line 1), which tagtree tells apart\n"},
+       {"files.in:6:"},
        {"--format=gnu"}},
       {"the JSON form: a parent and what it takes",
        "news; politics\nnews\n",
