@@ -1,6 +1,8 @@
 // libFuzzer target: runs the whole job in memory on the fuzzer's bytes and aborts when
 // the tool and the literal model disagree on the output or the exit status, or when
-// tagtree-explain's survey gives another verdict than the tool's. Each input
+// tagtree-explain's survey gives another verdict than the tool's, or when --fix leaves
+// something for a second run to change; every form of the report is written too, for the
+// sanitizers to watch. Each input
 // runs twice: read in the tool's usual large pieces, and read 1 to 48 bytes at a time
 // (the last byte of the input picks how many), so that the fuzzer also steers where the
 // ends of the bytes at hand cut words, separators and line ends.
@@ -23,6 +25,8 @@
 #include <string>
 #include <string_view>
 
+#include "explain/fix.h"
+#include "explain/report.h"
 #include "explain/survey.h"
 #include "frame/frame.h"
 #include "literal_model.h"
@@ -107,6 +111,25 @@ void compareSurvey(std::string_view input, std::size_t readSize, std::string_vie
   std::abort();
 }
 
+// Writes every form of tagtree-explain's report on `input`, for the sanitizers to watch,
+// and aborts unless --fix leaves nothing for a second run to change.
+void exerciseReport(std::string_view input, const tagtree::explain::Survey& survey) {
+  const tagtree::explain::Report report = tagtree::explain::reportOf(survey, "files.in");
+  tagtree::StringSink text, gnu, json;
+  tagtree::explain::writeTextReport(report, text);
+  tagtree::explain::writeGnuReport(report, gnu);
+  tagtree::explain::writeJsonReport(report, json);
+  std::string fixed(input);
+  tagtree::explain::fixAll(fixed);
+  std::string again = fixed;
+  if (tagtree::explain::fixAll(again).empty() && again == fixed) return;
+  std::fprintf(stderr, "--fix left something for a second run to change\n");
+  printEscaped("input", input);
+  printEscaped("fixed once", fixed);
+  printEscaped("fixed twice", again);
+  std::abort();
+}
+
 void compareWithModel(std::string_view input) {
   const tagtree::reference::ModelResult expected = tagtree::reference::runLiteralModel(input);
   const std::size_t smallReads =
@@ -119,6 +142,8 @@ void compareWithModel(std::string_view input) {
     }
     compareSurvey(input, readSize, sink.text(), status);
   }
+  tagtree::TextSource source(input);
+  exerciseReport(input, tagtree::explain::survey(source));
 }
 
 }  // namespace
