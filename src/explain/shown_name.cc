@@ -187,46 +187,6 @@ std::string shownName(std::string_view name) { return shown(name, Quotes::kWhere
 
 std::string quotedName(std::string_view name) { return shown(name, Quotes::kAlways, {}); }
 
-std::string shownName(std::string_view name, ByteRange visible, Quotes quotes) {
-  return shown(name, quotes, {&visible, 1});
-}
-
-std::vector<std::string> shownNamesApart(std::span<const std::string_view> names, Quotes quotes) {
-  const std::vector<ByteRange> differences = firstDifferences(names);
-  // Names still shown the same, which "..." in a name can bring about, are shown whole.
-  std::vector<bool> whole(names.size(), false);
-  std::vector<std::string> texts(names.size());
-  for (bool again = true; again;) {
-    again = false;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      texts[i] = whole[i] ? shown(names[i], quotes, std::vector<ByteRange>{{0, names[i].size()}})
-                          : shown(names[i], quotes, differences);
-    }
-    std::map<std::string_view, std::size_t> seen;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const auto [first, added] = seen.emplace(texts[i], i);
-      if (added || names[first->second] == names[i]) continue;
-      for (const std::size_t j : {first->second, i}) {
-        again = again || !whole[j];
-        whole[j] = true;
-      }
-    }
-  }
-  return texts;
-}
-
-std::string shownPath(std::string_view parent, std::string_view child) {
-  const bool quoted = hasEndSpace(parent) || hasEndSpace(child);
-  std::string text = quoted ? "\"/" : "/";
-  appendName(text, parent, unnormalizedRanges(parent), quoted);
-  if (!child.empty()) {
-    text += '/';
-    appendName(text, child, unnormalizedRanges(child), quoted);
-  }
-  if (quoted) text += '"';
-  return text;
-}
-
 ShownNames::ShownNames(const NameTable& names) : names_(&names) {
   for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
     const std::string_view name = names.name(slot);

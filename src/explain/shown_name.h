@@ -43,23 +43,6 @@ std::string shownName(std::string_view name);
 // Returns `name` as shownName shows it, but always in double quotes.
 std::string quotedName(std::string_view name);
 
-// Returns `name` as shownName shows it, quoted as `quotes` says, with the bytes in
-// `visible` and a few on either side of them shown too where the name is cut: between
-// "..." where they fall in the part cut out.
-std::string shownName(std::string_view name, ByteRange visible,
-                      Quotes quotes = Quotes::kWhereNeeded);
-
-// Returns each of `names`, the few a report lists at once, as shownName shows it, quoted
-// as `quotes` says, each long name cut so that the bytes where it first differs from each
-// other name stay visible: no two different names are shown the same.
-std::vector<std::string> shownNamesApart(std::span<const std::string_view> names,
-                                         Quotes quotes = Quotes::kWhereNeeded);
-
-// Returns the path "/parent" or "/parent/child" as a person can read it: each name as
-// shownName shows it, but without its size, and the whole path in quotes where a name
-// starts or ends with a space.
-std::string shownPath(std::string_view parent, std::string_view child = {});
-
 // The names of a table as a report shows them, by slot: as shownName shows them, but no
 // two different names alike in any form, plain, quoted or in a path. Each name longer than
 // kLongestShownName keeps visible, where it is cut, the bytes where it first differs from
@@ -91,8 +74,9 @@ class ShownNames {
   std::vector<std::string> apart(std::span<const std::uint32_t> slots,
                                  Quotes quotes = Quotes::kWhereNeeded) const;
 
-  // Returns the path "/parent" or "/parent/child" as shownPath shows it, each name cut as
-  // name() cuts it.
+  // Returns the path "/parent" or "/parent/child" as a person can read it: each name as
+  // name() shows it, but without its size, and the whole path in quotes where a name
+  // starts or ends with a space.
   std::string path(std::uint32_t parent) const;
   std::string path(std::uint32_t parent, std::uint32_t child) const;
 

@@ -155,10 +155,27 @@ std::string longName(std::size_t at = 60, const char* middle = "X") {
   return std::string(at, 'a') + middle + std::string(112 - at, 'b');
 }
 
-TEST(ShownName, CutAroundTheBytesThatMustShow) {
+// A table's names and how they are shown.
+struct Table {
+  explicit Table(const std::vector<std::string>& list) {
+    for (const std::string& name : list) names.add(name);
+    shown.emplace(names);
+  }
+  NameTable names;
+  std::optional<ShownNames> shown;
+};
+
+const std::string a40(40, 'a'), a20(20, 'a');
+
+TEST(ShownNames, CutAroundTheBytesThatMustShow) {
   const std::string a40 = std::string(40, 'a'),
                     tail = "..." + std::string(20, 'b') + " (113 bytes)";
   const std::string plain = shownName(longName());
+  // The bytes asked for, of a name alone in its table.
+  const auto shownWith = [](const std::string& name, ByteRange visible, Quotes quotes) {
+    const Table table({name});
+    return table.shown->name(0, quotes, {&visible, 1});
+  };
   struct Case {
     std::string name;
     ByteRange visible;
@@ -186,62 +203,13 @@ TEST(ShownName, CutAroundTheBytesThatMustShow) {
            "0123456789abcde\xC3\xA9..." +
            std::string(20, 'b') + " (131 bytes)"},
   };
-  for (const Case& c : cases) EXPECT_EQ(shownName(c.name, c.visible), c.shown) << c.shown;
-  EXPECT_EQ(shownName(longName(), {60, 61}, Quotes::kAlways),
+  for (const Case& c : cases) {
+    EXPECT_EQ(shownWith(c.name, c.visible, Quotes::kWhereNeeded), c.shown) << c.shown;
+  }
+  EXPECT_EQ(shownWith(longName(), {60, 61}, Quotes::kAlways),
             "\"" + a40 + "..." + std::string(8, 'a') + "X" + std::string(8, 'b') + "..." +
                 std::string(20, 'b') + "\" (113 bytes)");
 }
-
-TEST(ShownName, NamesApartShowWhereTheyDiffer) {
-  const std::string tail = "..." + std::string(20, 'b') + " (113 bytes)";
-  const auto apart = [](const std::vector<std::string>& names, Quotes quotes) {
-    const std::vector<std::string_view> views(names.begin(), names.end());
-    return shownNamesApart(views, quotes);
-  };
-  using Names = std::vector<std::string>;
-  EXPECT_EQ(apart({"Travel", "travel ", "Travel"}, Quotes::kWhereNeeded),
-            (Names{"Travel", "\"travel \"", "Travel"}));
-  EXPECT_EQ(apart({"a, b", "c"}, Quotes::kAlways), (Names{"\"a, b\"", "\"c\""}));
-  const std::string a48 = std::string(40, 'a') + "..." + std::string(8, 'a');
-  EXPECT_EQ(
-      apart({longName(60, "X"), longName(60, "x")}, Quotes::kWhereNeeded),
-      (Names{a48 + "X" + std::string(8, 'b') + tail, a48 + "x" + std::string(8, 'b') + tail}));
-  // The first and second differ at byte 60, the third from both at byte 50.
-  const std::string q = std::string(50, 'a') + "Q" + std::string(9, 'a');
-  const std::string b52(52, 'b');
-  const Names three =
-      apart({q + "X" + b52, q + "Y" + b52, std::string(50, 'a') + "q" + b52}, Quotes::kWhereNeeded);
-  EXPECT_EQ(three[1], q + "Y" + std::string(8, 'b') + tail);
-  // A short name that reads as a long one cut: both are shown whole.
-  const std::string p = "0123456789ABCD", cut = p + p.substr(0, 8) + "ZW";
-  const std::string longOne = std::string(40, 'a') + "..." + p + cut;  // 81 bytes
-  const std::string shortOne = std::string(40, 'a') + "..." + cut + " (81 bytes)";
-  ASSERT_EQ(shownName(longOne, {65, 66}), shortOne);
-  EXPECT_EQ(apart({shortOne, longOne}, Quotes::kWhereNeeded),
-            (Names{shortOne, longOne + " (81 bytes)"}));
-}
-
-TEST(ShownName, PathsQuoteWholeWhereANameHasAnEndSpace) {
-  EXPECT_EQ(shownPath("news"), "/news");
-  EXPECT_EQ(shownPath("news", "local"), "/news/local");
-  EXPECT_EQ(shownPath("news", "local "), "\"/news/local \"");
-  EXPECT_EQ(shownPath(" news"), "\"/ news\"");
-  EXPECT_EQ(shownPath("caf\xE9", "x"), "/caf\\xE9/x");
-  EXPECT_EQ(shownPath("a\"", "\\"), "/a\"/\\\\");
-  EXPECT_EQ(shownPath("a\"", "\\ "), "\"/a\\\"/\\\\ \"");
-}
-
-// A table's names and how they are shown.
-struct Table {
-  explicit Table(const std::vector<std::string>& list) {
-    for (const std::string& name : list) names.add(name);
-    shown.emplace(names);
-  }
-  NameTable names;
-  std::optional<ShownNames> shown;
-};
-
-const std::string a40(40, 'a'), a20(20, 'a');
 
 TEST(ShownNames, ShowNoTwoNamesOfATableAlike) {
   const std::string b20(20, 'b'), x = std::string(100, 'a') + "X" + std::string(100, 'b');
