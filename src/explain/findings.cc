@@ -493,10 +493,15 @@ std::string treeSummary(const Report& report) {
                      (tree.children == 0 ? " and no child"
                                          : " and " + counted(tree.children, "child", "children") +
                                                (tree.topLevel == 1 ? " under it" : " under them"));
-  if (tree.manyParents + tree.underChild == 0) return text;
-  return text + "; it leaves out " + counted(tree.manyParents + tree.underChild, "tag", "tags") +
-         ", " + grouped(tree.manyParents) + " with two or more parents and " +
-         grouped(tree.underChild) + " whose one parent is itself a child";
+  const std::uint64_t leftOut = tree.manyParents + tree.underChild;
+  if (leftOut == 0) return text;
+  const std::string many = " with two or more parents",
+                    under = " whose one parent is itself a child";
+  return text + "; it leaves out " + counted(leftOut, "tag", "tags") + ", " +
+         (tree.underChild == 0 ? (leftOut == 1 ? "" : "all") + many
+          : tree.manyParents == 0
+              ? (leftOut == 1 ? "" : "all") + under
+              : grouped(tree.manyParents) + many + " and " + grouped(tree.underChild) + under);
 }
 
 std::uint64_t lineCount(const Report& report, const Finding& finding) {

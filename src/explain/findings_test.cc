@@ -141,6 +141,35 @@ TEST(Findings, DecideEachThingOnce) {
   }
 }
 
+TEST(Findings, SayWhatTheTreeWithoutTheLimitsGives) {
+  struct Case {
+    std::string bytes;
+    std::string summary;
+  };
+  const std::string fiftyZ = repeatedLines("z", 50);
+  const Case cases[] = {
+      {fiftyZ + "z; y\n", "2 paths: 1 top-level tag and 1 child under it"},
+      {fiftyZ + "x; y\nx; w\nx\n", "4 paths: 2 top-level tags and 2 children under them"},
+      {fiftyZ + "a; b; c\n",
+       "1 path: 1 top-level tag and no child; it leaves out 3 tags, all "
+       "with two or more parents"},
+      {fiftyZ + "a; b\n",
+       "1 path: 1 top-level tag and no child; it leaves out 2 tags, all whose "
+       "one parent is itself a child"},
+      {fiftyZ + "a; b; c\nd; e\n",
+       "1 path: 1 top-level tag and no child; it leaves out 5 tags, 3 "
+       "with two or more parents and 2 whose one parent is itself a "
+       "child"},
+  };
+  for (const Case& c : cases) {
+    TextSource source(c.bytes);
+    const Survey surveyed = survey(source);
+    const Report report = reportOf(surveyed, "files.in");
+    ASSERT_NE(report.find(Kind::kTreeWithoutLimits), nullptr);
+    EXPECT_EQ(treeSummary(report), c.summary);
+  }
+}
+
 TEST(Findings, OfferEachCommandOnceOnMessyFiles) {
   messy::MessyFileGenerator generator(20261211);
   for (int round = 0; round < 300; ++round) {

@@ -256,8 +256,8 @@ class TextWriter {
     const TreeCounts tree = treeCounts(survey_.unbounded);
     if (tree.manyParents > tree.topLevel + tree.children) {
       line(
-          "A tag is left out where two tags take it as their child: in a file this large most "
-          "tags share a line with two that occur often enough to take them.");
+          "A tag is left out where two or more tags take it as their child: most tags of a "
+          "large file share a line with two that occur often enough to take them.");
     }
     line("This prints those paths:");
     line("    " + treeCommand(report_.fileName));
