@@ -76,24 +76,60 @@ class JsonStream {
   // Starts the member `name` of the object at hand; its value follows.
   void key(std::string_view name) {
     next();
-    out_.write(Json(name).dump());
+    writeString(name);
     out_.write(": ");
     afterKey_ = true;
   }
   // Writes `value` as the next element, or the value of the member just started.
   void value(const Json& value) {
     next();
-    std::string text = value.dump(2, ' ', false, Json::error_handler_t::replace);
-    if (text.find('\n') != std::string::npos) {  // a nested value starts at column 0
-      const std::string indent = "\n" + std::string(2 * open_.size(), ' ');
-      for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += indent.size())
-        text.replace(at, 1, indent);
+    const std::string text = value.dump(2, ' ', false, Json::error_handler_t::replace);
+    // A nested value starts at column 0: its lines go in by the depth at hand.
+    const std::string indent = "\n" + std::string(2 * open_.size(), ' ');
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
+      out_.write(std::string_view(text).substr(from, at - from));
+      out_.write(indent);
     }
-    out_.write(text);
+    out_.write(std::string_view(text).substr(from));
+  }
+  // Writes a scalar as the next element, or the value of the member just started, with no
+  // document of its own: a tag's record is most of a large report.
+  void value(std::string_view text) {
+    next();
+    writeString(text);
+  }
+  void value(std::uint64_t n) {
+    next();
+    out_.write(std::to_string(n));
+  }
+  void value(bool yes) {
+    next();
+    out_.write(yes ? "true" : "false");
+  }
+  void null() {
+    next();
+    out_.write("null");
   }
   void member(std::string_view name, const Json& v) {
     key(name);
     value(v);
+  }
+  void member(std::string_view name, std::string_view text) {
+    key(name);
+    value(text);
+  }
+  void member(std::string_view name, std::uint64_t n) {
+    key(name);
+    value(n);
+  }
+  void member(std::string_view name, bool yes) {
+    key(name);
+    value(yes);
+  }
+  void memberNull(std::string_view name) {
+    key(name);
+    null();
   }
   // Writes the raw JSON `text` as the next element.
   void raw(std::string_view text) {
@@ -136,6 +172,48 @@ class JsonStream {
     out_.write("\n");
     for (std::size_t i = 0; i < open_.size(); ++i) out_.write("  ");
   }
+  // Writes valid UTF-8 `text` as a JSON string, escaped as nlohmann's JSON library
+  // escapes it.
+  void writeString(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    out_.write("\"");
+    std::size_t plain = 0;  // the start of the bytes not yet written
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x20 && c != '"' && c != '\\') continue;
+      out_.write(text.substr(plain, i - plain));
+      plain = i + 1;
+      switch (c) {
+        case '"':
+          out_.write("\\\"");
+          break;
+        case '\\':
+          out_.write("\\\\");
+          break;
+        case '\b':
+          out_.write("\\b");
+          break;
+        case '\f':
+          out_.write("\\f");
+          break;
+        case '\n':
+          out_.write("\\n");
+          break;
+        case '\r':
+          out_.write("\\r");
+          break;
+        case '\t':
+          out_.write("\\t");
+          break;
+        default: {
+          const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+          out_.write(std::string_view(escape, sizeof escape));
+        }
+      }
+    }
+    out_.write(text.substr(plain));
+    out_.write("\"");
+  }
 
   OutputSink& out_;
   std::vector<Level> open_;
@@ -149,7 +227,7 @@ class JsonWriter {
 
   void write() {
     json_.beginObject();
-    json_.member("version", kJsonReportVersion);
+    json_.member("version", std::uint64_t{kJsonReportVersion});
     json_.member("file",
                  report_.standardInput() ? Json(nullptr) : Json(utf8Text(report_.fileName)));
     json_.member("fixed", fixed());
@@ -162,7 +240,7 @@ class JsonWriter {
     json_.member("fixes", fixes());
     json_.key("tags");
     json_.beginArray();
-    for (std::uint32_t slot = 0; slot < survey_.names.size(); ++slot) json_.value(tag(slot));
+    for (std::uint32_t slot = 0; slot < survey_.names.size(); ++slot) writeTag(slot);
     json_.endArray();
     json_.endObject();
   }
@@ -218,7 +296,7 @@ class JsonWriter {
     json_.beginObject();
     json_.member("severity", severityName(finding.severity));
     json_.member("kind", kindName(finding.kind));
-    json_.member("message", utf8Text(messageOf(report_, finding)));
+    json_.member("message", std::string_view(utf8Text(messageOf(report_, finding))));
     json_.key("lines");
     json_.beginArray(true);
     forEachRun(report_, finding, [&](std::uint64_t first, std::uint64_t last) {
@@ -235,83 +313,100 @@ class JsonWriter {
     if (finding.fix != Fix::kNone && report_.standardInput()) absent = "standard-input";
     if (finding.fix != Fix::kNone && validUtf8Prefix(report_.fileName) != report_.fileName.size())
       absent = "file-name-not-utf-8";
-    json_.member("command", finding.fix == Fix::kNone || !absent.empty()
-                                ? Json(nullptr)
-                                : Json(commandOf(finding.fix, report_.fileName)));
-    json_.member("command_absent", absent.empty() ? Json(nullptr) : Json(absent));
+    if (finding.fix == Fix::kNone || !absent.empty()) {
+      json_.memberNull("command");
+    } else {
+      json_.member("command", std::string_view(commandOf(finding.fix, report_.fileName)));
+    }
+    if (absent.empty()) {
+      json_.memberNull("command_absent");
+    } else {
+      json_.member("command_absent", absent);
+    }
     json_.endObject();
   }
 
   // A tag, and where it ends up and why: its place, its path, and its parents, each with
-  // its count, the most a child of it may occur and the first line they share.
-  Json tag(std::uint32_t slot) const {
+  // its count, the most a child of it may occur and the first line they share; and its
+  // place in the tree without the limits.
+  void writeTag(std::uint32_t slot) {
     const NameFacts& facts = survey_.facts[slot];
-    Json json;
-    json["tag"] = slot;
-    json["name"] = name(slot);
-    json["utf8"] = facts.validUtf8;
-    json["count"] = facts.count;
-    json["first_line"] = facts.firstLine;
-    json["without_limits"] = withoutLimits(slot);
+    json_.beginObject();
+    json_.member("tag", std::uint64_t{slot});
+    json_.member("name", std::string_view(name(slot)));
+    json_.member("utf8", facts.validUtf8);
+    json_.member("count", facts.count);
+    json_.member("first_line", facts.firstLine);
+    writeWithoutLimits(survey_.unbounded.spots[slot], slot);
     if (survey_.places.empty()) {  // tagtree fails: no tag has a place
-      json["place"] = nullptr;
-      json["path"] = nullptr;
-      json["parents"] = nullptr;
-      return json;
+      json_.memberNull("place");
+      json_.memberNull("path");
+      json_.memberNull("parents");
+      json_.endObject();
+      return;
     }
     const TagPlace& place = survey_.places[slot];
     if (place.printed) {
-      json["place"] = place.printedUnder ? "child" : "top-level";
-      std::string path = "/";
-      if (place.printedUnder) path.append(name(*place.printedUnder)).append("/");
-      json["path"] = path.append(name(slot));
+      json_.member("place", std::string_view(place.printedUnder ? "child" : "top-level"));
+      json_.member("path", std::string_view(place.printedUnder ? path(*place.printedUnder, slot)
+                                                               : path(slot)));
     } else {
-      json["place"] = place.parents.size() == 1 ? "parent-is-a-child" : "several-parents";
-      json["path"] = nullptr;
+      json_.member("place", std::string_view(place.parents.size() == 1 ? "parent-is-a-child"
+                                                                       : "several-parents"));
+      json_.memberNull("path");
     }
-    Json parents = Json::array();
+    json_.key("parents");
+    json_.beginArray();
     for (const ParentLink& parent : place.parents) {
       const std::uint64_t count = survey_.facts[parent.slot].count;
-      parents.push_back({{"tag", parent.slot},
-                         {"name", name(parent.slot)},
-                         {"count", count},
-                         {"takes_up_to", count / 2 + 1},
-                         {"shared_line", parent.sharedLine}});
+      json_.beginObject();
+      json_.member("tag", std::uint64_t{parent.slot});
+      json_.member("name", std::string_view(name(parent.slot)));
+      json_.member("count", count);
+      json_.member("takes_up_to", count / 2 + 1);
+      json_.member("shared_line", parent.sharedLine);
+      json_.endObject();
     }
-    json["parents"] = std::move(parents);
-    return json;
+    json_.endArray();
+    json_.endObject();
   }
 
-  // Where the tag in `slot` stands in the tree without tagtree's limits: its place, its
-  // path, and its parents there, one or the first two.
-  Json withoutLimits(std::uint32_t slot) const {
-    const TreeSpot& spot = survey_.unbounded.spots[slot];
-    Json json;
-    Json parents = Json::array();
-    for (const std::uint32_t parent : {spot.parent, spot.otherParent})
-      if (parent != kNoTag) parents.push_back(parent);
+  // Where the tag in `slot` stands in the tree without tagtree's limits, `spot`: its place,
+  // its path, and its parents there, one or the first two.
+  void writeWithoutLimits(const TreeSpot& spot, std::uint32_t slot) {
+    json_.key("without_limits");
+    json_.beginObject();
     switch (spot.place) {
       case TreePlace::kTopLevel:
-        json["place"] = "top-level";
-        json["path"] = "/" + name(slot);
+        json_.member("place", std::string_view("top-level"));
+        json_.member("path", std::string_view(path(slot)));
         break;
       case TreePlace::kChild:
-        json["place"] = "child";
-        json["path"] = "/" + name(spot.parent) + "/" + name(slot);
+        json_.member("place", std::string_view("child"));
+        json_.member("path", std::string_view(path(spot.parent, slot)));
         break;
       case TreePlace::kManyParents:
-        json["place"] = "several-parents";
-        json["path"] = nullptr;
+        json_.member("place", std::string_view("several-parents"));
+        json_.memberNull("path");
         break;
       case TreePlace::kUnderChild:
-        json["place"] = "parent-is-a-child";
-        json["path"] = nullptr;
+        json_.member("place", std::string_view("parent-is-a-child"));
+        json_.memberNull("path");
         break;
     }
-    json["parents"] = std::move(parents);
-    return json;
+    json_.key("parents");
+    json_.beginArray(true);
+    for (const std::uint32_t parent : {spot.parent, spot.otherParent}) {
+      if (parent != kNoTag) json_.value(std::uint64_t{parent});
+    }
+    json_.endArray();
+    json_.endObject();
   }
 
+  std::string path(std::uint32_t slot) const { return "/" + name(slot); }
+  std::string path(std::uint32_t parent, std::uint32_t child) const {
+    return "/" + name(parent) + "/" + name(child);
+  }
   std::string name(std::uint32_t slot) const { return utf8Text(survey_.names.name(slot)); }
 
   const Report& report_;

@@ -250,6 +250,10 @@ void expectFormsAgree(const explain::Survey& survey, int status, const std::stri
   for (const nlohmann::json& tag : report.at("tags")) {
     if (!tag.at("path").is_null()) stated.insert(tag.at("path").get<std::string>());
     names.emplace(tag.at("name").get<std::string>(), tag.at("utf8").get<bool>());
+    // A UTF-8 name reads back as its own bytes, whatever it holds.
+    if (tag.at("utf8")) {
+      EXPECT_EQ(tag.at("name").get<std::string>(), survey.names.name(tag.at("tag").get<int>()));
+    }
   }
   EXPECT_EQ(names.size(), survey.names.size());
   EXPECT_EQ(stated, status == 0 ? paths : std::multiset<std::string>{});
