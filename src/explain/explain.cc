@@ -203,6 +203,9 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
   if (request.form == Form::kDot && !request.tree) {
     return usageError({"option '--format=dot' requires '--tree'"});
   }
+  if (request.tree && request.fix) {
+    return usageError({"options '--tree' and '--fix' are incompatible"});
+  }
   if (request.tree && (request.form == Form::kGnu || request.form == Form::kJson)) {
     return usageError({"options '--tree' and '--format=",
                        request.form == Form::kGnu ? "gnu" : "json", "' are incompatible"});
