@@ -217,7 +217,7 @@ class Finder {
       names.many = survey_.badNames;
       // Latin-1 text has no NUL bytes, and converting the whole file garbles the UTF-8 in it.
       names.evidence = firstSlot([](const NameFacts& facts) { return facts.beyondAscii; });
-      names.fix = nul || names.evidence != kNoTag ? Fix::kNone : Fix::kFromLatin1;
+      names.fix = nul || names.evidence != kNoTag ? Fix::kNone : fromLatin1();
       names.noFix = utf16_ != Fix::kNone       ? NoFix::kOtherCommand
                     : nul                      ? NoFix::kNulBytes
                     : names.evidence != kNoTag ? NoFix::kMixedEncodings
@@ -246,6 +246,19 @@ class Finder {
     Finding& finding = add(Severity::kWarning, kind);
     finding.lines = &lines;
     finding.count = lines.total();
+  }
+
+  // The conversion of a file that is Latin-1 or its Windows form throughout: Windows-1252
+  // where its names hold bytes 0x80 to 0x9F, which Latin-1 reads as control characters and
+  // Windows-1252 as the euro sign, curly quotes and dashes, unless one is a byte it leaves
+  // unassigned.
+  Fix fromLatin1() const {
+    bool c1 = false, unassigned = false;
+    for (const std::uint32_t slot : survey_.badNames) {
+      c1 = c1 || survey_.facts[slot].hasC1;
+      unassigned = unassigned || survey_.facts[slot].notWindows1252;
+    }
+    return c1 && !unassigned ? Fix::kFromWindows1252 : Fix::kFromLatin1;
   }
 
   Report& report_;
@@ -641,6 +654,8 @@ std::string commandOf(Fix fix, std::string_view fileName) {
       return convertCommand("UTF-16BE", fileName);
     case Fix::kFromLatin1:
       return convertCommand("LATIN1", fileName);
+    case Fix::kFromWindows1252:
+      return convertCommand("WINDOWS-1252", fileName);
     case Fix::kCrToLf:
       // perl reads lines at LF, so a CR LF pair stays whole, and a file of CR line ends
       // is one line whose CRs all turn into LF.
@@ -663,6 +678,8 @@ std::string_view fixName(Fix fix) {
       return "from-utf-16";
     case Fix::kFromLatin1:
       return "from-latin-1";
+    case Fix::kFromWindows1252:
+      return "from-windows-1252";
     case Fix::kCrToLf:
       break;
   }
@@ -683,6 +700,8 @@ std::string appliedText(const Applied& applied) {
       return "converted it from UTF-16 to UTF-8";
     case Fix::kFromLatin1:
       return "converted it from Latin-1 to UTF-8";
+    case Fix::kFromWindows1252:
+      return "converted it from Windows-1252 to UTF-8";
     case Fix::kCrToLf:
       break;
   }

@@ -59,6 +59,7 @@ enum class Fix : std::uint8_t {
   kFromUtf16Le,          // converts the file from UTF-16LE to UTF-8
   kFromUtf16Be,          // converts the file from UTF-16BE to UTF-8
   kFromLatin1,           // converts the whole file from Latin-1 to UTF-8
+  kFromWindows1252,      // converts the whole file from Windows-1252 to UTF-8
   kCrToLf,               // ends with LF the lines that end in a CR alone
 };
 

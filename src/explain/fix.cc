@@ -57,10 +57,23 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
-std::string fromLatin1(std::string_view bytes) {
+// The characters of Windows-1252's bytes 0x80 to 0x9F, where Latin-1 has control
+// characters; 0 for the five it leaves unassigned, which stay as Latin-1 reads them.
+constexpr std::uint16_t kWindows1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Returns Latin-1 `bytes`, or Windows-1252 ones where `windows` says so, as UTF-8.
+std::string fromLatin1(std::string_view bytes, bool windows) {
   std::string out;
   out.reserve(bytes.size());
-  for (const char c : bytes) appendUtf8(out, static_cast<unsigned char>(c));
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool c1 = byte >= 0x80 && byte <= 0x9F;
+    appendUtf8(out,
+               windows && c1 && kWindows1252[byte - 0x80] != 0 ? kWindows1252[byte - 0x80] : byte);
+  }
   return out;
 }
 
@@ -118,7 +131,9 @@ std::string applyFix(Fix fix, std::string_view bytes) {
     case Fix::kFromUtf16Be:
       return fromUtf16(bytes, true);
     case Fix::kFromLatin1:
-      return fromLatin1(bytes);
+      return fromLatin1(bytes, false);
+    case Fix::kFromWindows1252:
+      return fromLatin1(bytes, true);
     case Fix::kCrToLf:
       return crToLf(bytes);
   }

@@ -28,6 +28,9 @@ TEST(Fix, ChangesOnlyWhatItIsFor) {
       {Fix::kRemoveByteOrderMark, "\xEF\xBB\xBF\xEF\xBB\xBFsea", "sea"},  // all of them at once
       {Fix::kRemoveByteOrderMark, "sea\xEF\xBB\xBF", "sea\xEF\xBB\xBF"},
       {Fix::kFromLatin1, "caf\xE9; na\xEFve\n\xFF", "caf\xC3\xA9; na\xC3\xAFve\n\xC3\xBF"},
+      {Fix::kFromLatin1, "\x80", "\xC2\x80"},
+      {Fix::kFromWindows1252, "\x80uro; \x93q\x94 \x9F\xE9",
+       "\xE2\x82\xACuro; \xE2\x80\x9Cq\xE2\x80\x9D \xC5\xB8\xC3\xA9"},
       {Fix::kFromUtf16Le, "a\0\n\0"s, "a\n"},
       {Fix::kFromUtf16Be, "\0a\0\n"s, "a\n"},
       {Fix::kFromUtf16, "\xFF\xFE\x3D\xD8\x00\xDE"s, "\xF0\x9F\x98\x80"},  // a pair, after a mark
@@ -76,7 +79,8 @@ TEST(Fix, LosesNoTagAndLeavesNothingForASecondRun) {
     // A whole-file conversion gives the tags as they were meant.
     bool conversion = false;
     for (const Applied& fix : applied)
-      conversion = conversion || fix.fix == Fix::kFromLatin1 || fixName(fix.fix) == "from-utf-16";
+      conversion = conversion || fix.fix == Fix::kFromLatin1 || fixName(fix.fix) == "from-utf-16" ||
+                   fix.fix == Fix::kFromWindows1252;
     if (conversion) {
       ++converted;
       EXPECT_TRUE(file.encoding != messy::Encoding::kUtf8 &&

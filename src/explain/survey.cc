@@ -65,6 +65,14 @@ class SurveyWalk {
     facts.beyondAscii = holdsUtf8BeyondAscii(
         slot == 0 && name.starts_with(kByteOrderMark) ? name.substr(kByteOrderMark.size()) : name);
     facts.hasNul = name.find('\0') != std::string_view::npos;
+    if (!facts.validUtf8) {
+      for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        facts.hasC1 = facts.hasC1 || (byte >= 0x80 && byte <= 0x9F);
+        facts.notWindows1252 = facts.notWindows1252 || byte == 0x81 || byte == 0x8D ||
+                               byte == 0x8F || byte == 0x90 || byte == 0x9D;
+      }
+    }
     facts.hasCommaSpace = name.find(", ") != std::string_view::npos;
     facts.hasSemicolon = name.find(';') != std::string_view::npos;
     facts.hasTab = name.find('\t') != std::string_view::npos;

@@ -77,12 +77,16 @@ struct NameFacts {
   std::uint64_t count = 0;      // occurrences as a tag word
   std::uint64_t firstLine = 0;  // where it first occurs
   bool validUtf8 = true;
-  bool beyondAscii = false;    // holds a well-formed UTF-8 sequence of two or more bytes,
-                               // not counting a byte-order mark that starts the input
-  bool hasNul = false;         // holds a NUL byte
-  bool hasCommaSpace = false;  // holds ", "
-  bool hasSemicolon = false;   // holds ';', which no space follows in a tag
-  bool hasTab = false;         // holds a tab
+  bool beyondAscii = false;     // holds a well-formed UTF-8 sequence of two or more bytes,
+                                // not counting a byte-order mark that starts the input
+  bool hasNul = false;          // holds a NUL byte
+  bool hasC1 = false;           // not valid UTF-8, and holds bytes 0x80 to 0x9F, which
+                                // Latin-1 reads as control characters, Windows-1252 as
+                                // letters and signs such as the euro sign
+  bool notWindows1252 = false;  // holds one of the bytes Windows-1252 leaves unassigned
+  bool hasCommaSpace = false;   // holds ", "
+  bool hasSemicolon = false;    // holds ';', which no space follows in a tag
+  bool hasTab = false;          // holds a tab
 };
 
 // A tag that took another as its child, and the first line the two share.

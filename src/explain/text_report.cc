@@ -381,9 +381,13 @@ class TextWriter {
         case Kind::kInvalidUtf8:
           heading();
           line("  Tags that are not valid UTF-8, which tagtree cannot print: " + tagsText(f) + "." +
-               (f.fix != Fix::kNone ? " The file holds no other UTF-8 beyond ASCII, so if it is "
-                                      "Latin-1, this converts it:"
-                                    : whyText(f)));
+               (f.fix == Fix::kFromWindows1252
+                    ? " The file holds no other UTF-8 beyond ASCII, and bytes of the euro sign, "
+                      "curly quotes or dashes of Windows-1252: if it is Windows-1252, this "
+                      "converts it:"
+                : f.fix != Fix::kNone ? " The file holds no other UTF-8 beyond ASCII, so if it is "
+                                        "Latin-1, this converts it:"
+                                      : whyText(f)));
           if (f.fix != Fix::kNone) command(f, 4);
           break;
         case Kind::kCrLineEnds:

@@ -468,6 +468,8 @@ TEST(ExplainFixes, EverySuggestedCommandFixesTheFile) {
        "sea; sky\nsea\n"},
       {"Latin-1", "it's latin1.in", "caf\xE9; cr\xE8me\ncaf\xE9\n", "invalid-utf-8",
        "caf\xC3\xA9; cr\xC3\xA8me\ncaf\xC3\xA9\n"},
+      {"Windows-1252", "-w.in", "\x80uro; caf\xE9\n\x93q\x94\n", "invalid-utf-8",
+       "\xE2\x82\xACuro; caf\xC3\xA9\n\xE2\x80\x9Cq\xE2\x80\x9D\n"},
       {"UTF-16LE with a mark", "-le mark.in", utf16("music; rock\nmusic\n", false, true),
        "nul-bytes", "music; rock\nmusic\n"},
       {"UTF-16BE with a mark", "be mark.in", utf16("music; rock\nmusic\n", true, true), "nul-bytes",
