@@ -73,6 +73,13 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
        "bad.in: note: --fix changed nothing\nbad.in:51: error: tagtree fails here",
        "",
        1},
+      {"--fix on a file of one byte, read whole",
+       {"--fix", "--format=gnu", "one.in"},
+       "",
+       "one.in: note: --fix changed nothing\none.in: note: tagtree succeeds: it prints 1 path\n",
+       "",
+       0,
+       true},
       {"--fix with --tree",
        {"--fix", "--tree"},
        "",
@@ -213,6 +220,7 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
     dir.write("files.in", "a; b\na\n");
     dir.write("bad.in", repeatedLines("a", 51));
     dir.write("-x", "");
+    dir.write("one.in", "a");
     dir.write("latin1.in", "ok\ncaf\xE9\n");
     ASSERT_EQ(::mkdir((dir.path() + "/folder").c_str(), 0755), 0);
     RunOptions options = explain(c.arguments);
