@@ -192,6 +192,8 @@ ShownNames::ShownNames(const NameTable& names) : names_(&names) {
     const std::string_view name = names.name(slot);
     if (name.size() > kLongestShownName) {
       long_.push_back({slot, false, 0, {}, unnormalizedRanges(name)});
+    } else {
+      shortNameWithDots_ = shortNameWithDots_ || name.find("...") != std::string_view::npos;
     }
   }
   std::vector<std::uint32_t> order(long_.size());
@@ -208,12 +210,18 @@ ShownNames::ShownNames(const NameTable& names) : names_(&names) {
   }
   // Names still shown alike, as "..." in a name or a repeated middle can bring about, are
   // shown whole; and then so are any others shown as one of them is shown whole.
-  for (std::uint32_t i = 0; i < long_.size(); ++i) byText_.emplace(hashOf(inner(long_[i])), i);
+  std::vector<std::size_t> hashes(long_.size());  // of each long name's inner text
+  for (std::uint32_t i = 0; i < long_.size(); ++i) {
+    hashes[i] = hashOf(inner(long_[i]));
+    byText_.emplace(hashes[i], i);
+  }
   std::vector<std::uint32_t> unchecked(long_.size());
   std::iota(unchecked.begin(), unchecked.end(), 0);
   while (!unchecked.empty()) {
     const std::uint32_t i = unchecked.back();
     unchecked.pop_back();
+    // A name alone with its hash is shown as no other long one.
+    if (byText_.count(hashes[i]) == 1 && !shortNameWithDots_) continue;
     const std::string text = inner(long_[i]);
     std::vector<decltype(byText_)::iterator> same;  // the names shown as `text`, i among them
     for (auto [at, end] = byText_.equal_range(hashOf(text)); at != end; ++at) {
@@ -228,7 +236,8 @@ ShownNames::ShownNames(const NameTable& names) : names_(&names) {
     }
     for (const std::uint32_t k : cut) {
       long_[k].whole = true;
-      byText_.emplace(hashOf(inner(long_[k])), k);
+      hashes[k] = hashOf(inner(long_[k]));
+      byText_.emplace(hashes[k], k);
       unchecked.push_back(k);
     }
   }
@@ -320,7 +329,9 @@ std::string ShownNames::inner(const Long& name, std::span<const ByteRange> visib
 
 bool ShownNames::shownAsShort(std::uint32_t slot, const std::string& inner) const {
   // A short name shown as the long one is in a path, or, where the long one is shown
-  // without quotes, as it is shown with its size.
+  // without quotes, as it is shown with its size. Either way it holds the "..." where the
+  // long one is cut, and most tables have no such name.
+  if (!shortNameWithDots_) return false;
   const std::string_view name = names_->name(slot);
   for (const bool sized : {false, true}) {
     if (sized && needsQuotes(name, Quotes::kWhereNeeded)) continue;

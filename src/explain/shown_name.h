@@ -106,6 +106,7 @@ class ShownNames {
   std::unordered_multimap<std::size_t, std::uint32_t> byText_;
   // The hash of each text shown with extra bytes visible, with its slot.
   mutable std::unordered_map<std::size_t, std::uint32_t> extended_;
+  bool shortNameWithDots_ = false;  // whether a name of at most kLongestShownName holds "..."
 };
 
 // Returns `n` in decimal with its digits in groups of three: "32,768".

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "pipeline/utf8.h"
@@ -168,6 +169,11 @@ bool isCombiningMark(char32_t code) {
 std::vector<ByteRange> unnormalizedRanges(std::string_view text) {
   std::vector<ByteRange> ranges;
   std::size_t stable = 0;  // the bytes up to here NFC keeps; below U+0300 lead bytes are below 0xCC
+  // ASCII, as most names are, passed eight bytes at a time.
+  for (std::uint64_t word; stable + 8 <= text.size(); stable += 8) {
+    std::memcpy(&word, text.data() + stable, 8);
+    if ((word & 0x8080808080808080) != 0) break;
+  }
   for (std::size_t length = 0; stable < text.size(); stable += length) {
     length = 1;
     if (static_cast<unsigned char>(text[stable]) < 0xCC) continue;

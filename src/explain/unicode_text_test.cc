@@ -33,8 +33,9 @@ std::string normalised(const std::string& text,
   return reinterpret_cast<const char*>(result.get());
 }
 
-// Each character alone, decomposed, and after an "e": where NFC changes the text, a range
-// is found; where it keeps it, none.
+// Each character alone, decomposed, and after an "e", alone or after ASCII that fills a
+// word of eight bytes and more: where NFC changes the text, a range is found; where it keeps
+// it, none.
 TEST(UnicodeText, FindsWhereNfcWouldChangeAText) {
   for (std::int32_t code = 0x80; code <= 0x10FFFF; ++code) {
     const auto category = utf8proc_category(code);
@@ -44,7 +45,8 @@ TEST(UnicodeText, FindsWhereNfcWouldChangeAText) {
     utf8proc_uint8_t bytes[4];
     const std::string alone(reinterpret_cast<const char*>(bytes),
                             static_cast<std::size_t>(utf8proc_encode_char(code, bytes)));
-    for (const std::string& text : {alone, normalised(alone, utf8proc_NFD), "e" + alone}) {
+    const std::string inText = "twelve bytes e" + alone + " and more";  // in a word's middle
+    for (const std::string& text : {alone, normalised(alone, utf8proc_NFD), "e" + alone, inText}) {
       ASSERT_EQ(unnormalizedRanges(text).empty(), normalised(text, utf8proc_NFC) == text)
           << std::hex << code << " in " << text;
     }
