@@ -357,34 +357,26 @@ class UnboundedRun {
   std::vector<int> parentCounts_;
 };
 
+// Runs the model `Model` on `input`: its output, and on failure the error line and status 1.
+template <typename Model>
+ModelResult runModel(std::string_view input) {
+  ModelResult result;
+  try {
+    Model run;
+    run.group(input);
+    run.infer();
+    run.list(result.output);
+  } catch (const ModelFailure& failure) {
+    result.output += "Error: " + failure.message + "\n";
+    result.status = 1;
+  }
+  return result;
+}
+
 }  // namespace
 
-ModelResult runUnboundedModel(std::string_view input) {
-  ModelResult result;
-  try {
-    UnboundedRun run;
-    run.group(input);
-    run.infer();
-    run.list(result.output);
-  } catch (const ModelFailure& failure) {
-    result.output += "Error: " + failure.message + "\n";
-    result.status = 1;
-  }
-  return result;
-}
+ModelResult runUnboundedModel(std::string_view input) { return runModel<UnboundedRun>(input); }
 
-ModelResult runLiteralModel(std::string_view input) {
-  ModelResult result;
-  try {
-    Run run;
-    run.group(input);
-    run.infer();
-    run.list(result.output);
-  } catch (const ModelFailure& failure) {
-    result.output += "Error: " + failure.message + "\n";
-    result.status = 1;
-  }
-  return result;
-}
+ModelResult runLiteralModel(std::string_view input) { return runModel<Run>(input); }
 
 }  // namespace tagtree::reference
