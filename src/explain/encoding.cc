@@ -43,11 +43,12 @@ void EncodingReading::sequence(const unsigned char* bytes, std::size_t size,
 void EncodingReading::feed(std::string_view piece) {
   utf16_.feed(piece);
   highBytes_.feed(piece);
-  const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+  const auto* const first = reinterpret_cast<const unsigned char*>(piece.data());
+  const unsigned char* p = first;
   const unsigned char* const end = p + piece.size();
   const std::uint64_t start = size_;
   size_ += piece.size();
-  const auto offsetOf = [&](const unsigned char* at) { return start + (at - p); };
+  const auto offset = [&](const unsigned char* at) { return start + (at - first); };
   // The rest of a sequence the last piece cut short. A byte that is no continuation ends
   // it early: it is ill-formed, and that byte starts afresh.
   while (pendingSize_ > 0 && p != end) {
@@ -62,8 +63,6 @@ void EncodingReading::feed(std::string_view piece) {
       pendingSize_ = 0;
     }
   }
-  const unsigned char* const begin = p;
-  const auto offset = [&](const unsigned char* at) { return offsetOf(begin) + (at - begin); };
   while (p != end) {
     if (end - p >= 8) {
       const std::uint64_t word = load8(reinterpret_cast<const char*>(p));
@@ -119,11 +118,12 @@ EncodingDecision EncodingReading::decide() const {
   if (mark == Utf16Mark::kNone && flaw == Utf16Flaw::kNone) {
     // Without a mark, the NUL bytes must be where UTF-16 text puts them, in the high
     // bytes of its ASCII characters, its separators and its line ends: in most code units
-    // where the bytes read as UTF-8 too (a UTF-8 file with stray NULs does), and in a fair
-    // share of them where they do not.
+    // where the bytes read as UTF-8 too (a UTF-8 file with stray NULs does), and in two
+    // or more, one in 16 at least, where they do not (a stray NUL is one).
     const std::uint64_t nulUnits = utf16_.nulHighBytes(order), units = utf16_.units();
     if (decision.validUtf8() && 2 * nulUnits < units) flaw = Utf16Flaw::kUtf8Text;
-    if (!decision.validUtf8() && 32 * nulUnits < units) flaw = Utf16Flaw::kTooFewNuls;
+    if (!decision.validUtf8() && (nulUnits < 2 || 16 * nulUnits < units))
+      flaw = Utf16Flaw::kTooFewNuls;
   }
   const bool signs = mark != Utf16Mark::kNone || nuls_ > 0;
   if (signs && flaw == Utf16Flaw::kNone) {

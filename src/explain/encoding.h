@@ -47,7 +47,7 @@ struct EncodingDecision {
   std::uint64_t firstNotUtf8 = 0;
   std::uint64_t firstBeyondAscii = 0;
   std::uint64_t size = 0;
-  HighByteProfile highBytes;  // the bytes 0x80 to 0xFF, for guessing a code page
+  CodePageProfile highBytes;  // the bytes 0x80 to 0xFF, for guessing a code page
 
   bool validUtf8() const { return firstNotUtf8 == size; }
   bool beyondAscii() const { return firstBeyondAscii != size; }
@@ -64,7 +64,8 @@ class EncodingReading {
   // UTF-16 of one byte order, with no NUL character and every surrogate paired, and
   // either starts with that order's mark, or holds NUL bytes where that order's ASCII
   // characters have them: in at least half its code units where its bytes read as UTF-8
-  // too, else in at least one code unit in 32, and its last line end is one in UTF-16.
+  // too, else in two or more and one code unit in 16 at least; and its last line end is
+  // one in UTF-16.
   // Else UTF-8 where the bytes are valid UTF-8, else what is left.
   EncodingDecision decide() const;
 
@@ -74,7 +75,7 @@ class EncodingReading {
   void sequence(const unsigned char* sequence, std::size_t size, std::uint64_t offset);
 
   Utf16Reading utf16_;
-  HighByteProfile highBytes_;
+  CodePageProfile highBytes_;
   std::uint64_t size_ = 0;
   std::uint64_t nuls_ = 0;
   std::uint64_t marks_ = 0;

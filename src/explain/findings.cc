@@ -288,7 +288,7 @@ class Finder {
       bytes.lines = &survey_.nulLines;
       bytes.absent = NoCommand::kNotUtf16;
       // UTF-8 text with stray NULs: a tag of it shows that.
-      if (encoding_.notUtf16 == Utf16Flaw::kUtf8Text) {
+      if (utf8_) {
         bytes.evidence =
             firstSlot([](const NameFacts& facts) { return facts.validUtf8 && !facts.hasNul; });
       }
@@ -358,11 +358,13 @@ class Finder {
   // UTF-8 as it reads them.
   void codePages() {
     const std::span<const std::uint32_t> bad(survey_.badNames);
-    for (const CodePage& page : cleanReadings(encoding_.highBytes)) {
+    for (const CodePageGuess& guess : guessCodePages(encoding_.highBytes)) {
       CodePageNames& reading = report_.codePages.emplace_back();
-      reading.page = page;
-      for (const std::uint32_t slot : bad.first(std::min(kListed, bad.size())))
-        reading.names.push_back(readAs(page, survey_.names.name(slot)));
+      reading.page = guess.codePage;
+      for (const std::uint32_t slot : bad.first(std::min(kListed, bad.size()))) {
+        const std::string_view name = survey_.names.name(slot);
+        reading.names.push_back(readAs(guess.codePage.encoding, name).value_or(std::string(name)));
+      }
     }
   }
 

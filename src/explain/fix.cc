@@ -92,9 +92,7 @@ std::optional<FixRefusal> convert(std::string& bytes, const std::string& from,
     refusal.byte = offset < bytes.size() ? static_cast<unsigned char>(bytes[offset]) : 0;
     return refusal;
   };
-  const std::optional<bool> eightBit = isSingleByte(from);
-  if (!eightBit) return refusal;
-  if (*eightBit && decision.utf16Mark != Utf16Mark::kNone)
+  if (isSingleByte(from) && decision.utf16Mark != Utf16Mark::kNone)
     return refuse(FixRefusal::Why::kUtf16Mark, 0);
   const std::string_view text = withoutMarks(bytes);
   const std::uint64_t marks = (bytes.size() - text.size()) / kByteOrderMark.size();

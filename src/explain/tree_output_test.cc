@@ -71,6 +71,9 @@ TEST(TreeOutput, LabelsEveryNameForDot) {
       {std::string("nul\0", 4), R"("nul\\x00")"},
       {"del\x7F", R"("del\\x7F")"},
       {"\\\xFF", R"("\\\\\\xFF")"},
+      // Longer than Graphviz takes whole: cut, with its size.
+      {std::string(16 * 1024, 'n') + "&",
+       "\"" + std::string(40, 'n') + "..." + std::string(19, 'n') + "&amp; (16,385 bytes)\""},
   };
   for (const Case& c : cases) EXPECT_EQ(dotLabel(c.name), c.label) << shownName(c.name);
 }

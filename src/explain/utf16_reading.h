@@ -27,8 +27,8 @@ enum class Utf16Flaw {
                    // stands out
   kUtf8Text,       // the bytes are valid UTF-8, and too few of them are NUL for UTF-16
                    // text, whose ASCII characters each hold one: UTF-8 with stray NULs
-  kTooFewNuls,     // not one code unit in 32 holds a NUL byte, as ASCII characters, line
-                   // ends and separators do in UTF-16 text
+  kTooFewNuls,     // fewer than two code units, or than one in 16, hold a NUL byte, as
+                   // ASCII characters, line ends and separators do in UTF-16 text
 };
 
 enum class Utf16Mark { kNone, kLittleEndian, kBigEndian };

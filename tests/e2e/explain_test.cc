@@ -60,7 +60,7 @@ TEST(ExplainCommandLine, ReadsOneFileAndSaysWhatWentWrong) {
        "<stdin>:51: error: tagtree fails here, printing \"Error: ArrayBoundsError corvane(56)\"\n",
        "",
        1},
-      {"the JSON form, abbreviated", {"--fo=j", "bad.in"}, "", "{\n  \"version\": 2,\n", "", 1},
+      {"the JSON form, abbreviated", {"--fo=j", "bad.in"}, "", "{\n  \"version\": 3,\n", "", 1},
       {"--fix, with nothing to fix",
        {"--fix"},
        "",
