@@ -8,9 +8,12 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <random>
 #include <string>
+
+#include "pipeline/utf8.h"
 
 namespace tagtree::explain {
 namespace {
@@ -120,6 +123,78 @@ TEST(CodePage, ConvertsLongInputsWhole) {
   const Conversion c1 = convertToUtf8("latin1", std::string(5000, '\xE9') + "\x85");
   EXPECT_EQ(c1.refusal, Refusal::kC1Control);
   EXPECT_EQ(c1.offset, 5000U);
+}
+
+// Returns the offset of the first well-formed UTF-8 sequence beyond ASCII in `bytes`, or
+// npos.
+std::size_t firstUtf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80 && validUtf8Prefix(bytes.substr(i, 4)) > 0)
+      return i;
+  }
+  return std::string_view::npos;
+}
+
+// Returns the offset of the first NUL or C1 control in UTF-8 `text`, or npos.
+std::size_t firstNulOrC1(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\0' || (text.substr(i, 2) >= "\xC2\x80" && text.substr(i, 2) <= "\xC2\x9F"))
+      return i;
+  }
+  return std::string_view::npos;
+}
+
+TEST(CodePage, RefusesWhatTheReadingShowsAndNothingElse) {
+  SKIP_WITHOUT("WINDOWS-1252", "ISO-8859-1");
+  // Pieces that make NULs, C1 controls, UTF-8 and bytes Windows-1252 leaves unassigned,
+  // and in UTF-16 unpaired surrogates.
+  const char* const pieces[] = {"ab",   "cdefghij", "\xE9", "\xC3",         "\xA9", "\x93",
+                                "\x81", "\xD8",     "\xDC", "\xE2\x82\xAC", "\0"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    std::string bytes;
+    const int count = std::uniform_int_distribution(0, 12)(random);
+    for (int i = 0; i < count; ++i) {
+      const char* piece =
+          pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(random)];
+      bytes.append(piece, std::max<std::size_t>(std::strlen(piece), 1));
+    }
+    for (const char* encoding : {"latin1", "windows-1252", "UTF-16LE"}) {
+      SCOPED_TRACE(std::string(encoding) + " of " + testing::PrintToString(bytes));
+      const bool single = encoding[0] != 'U';
+      const std::size_t unit = single ? 1 : 2;
+      const Conversion got = convertToUtf8(encoding, bytes);
+      const std::optional<std::string> read = readAs(encoding, bytes);
+      const std::size_t utf8 = single ? firstUtf8(bytes) : std::string_view::npos;
+      const std::size_t bad = read ? firstNulOrC1(*read) : std::string_view::npos;
+      // Where refused, what was read up to the offset is clean, and what the next unit
+      // adds shows the refusal.
+      const std::optional<std::string> before = readAs(encoding, bytes.substr(0, got.offset));
+      const std::optional<std::string> through =
+          readAs(encoding, bytes.substr(0, got.offset + unit));
+      if (utf8 != std::string_view::npos) {
+        EXPECT_EQ(got.refusal, Refusal::kHoldsUtf8);
+        EXPECT_EQ(got.offset, utf8);
+      } else if (!read) {
+        EXPECT_EQ(got.refusal, Refusal::kUndecodable);
+        EXPECT_TRUE(before.has_value());
+        EXPECT_FALSE(through.has_value());
+      } else if (bad != std::string_view::npos) {
+        EXPECT_EQ(got.refusal, (*read)[bad] == '\0' ? Refusal::kNulCharacter : Refusal::kC1Control);
+        ASSERT_TRUE(before && through);
+        EXPECT_EQ(firstNulOrC1(*before), std::string_view::npos);
+        EXPECT_EQ(firstNulOrC1(*through), before->size());
+        EXPECT_EQ(got.character,
+                  (*read)[bad] == '\0' ? 0 : static_cast<unsigned char>((*read)[bad + 1]));
+      } else {
+        EXPECT_EQ(got.refusal, Refusal::kNone);
+        EXPECT_EQ(got.text, *read);
+      }
+      if (got.refusal != Refusal::kNone) {
+        EXPECT_EQ(got.text, "");
+      }
+    }
+  }
 }
 
 TEST(CodePage, TellsEightBitEncodings) {
