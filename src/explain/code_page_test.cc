@@ -55,8 +55,21 @@ void expectConversions(std::initializer_list<ConversionCase> cases) {
   }
 }
 
-TEST(CodePage, ConvertsUtf16OrRefuses) {
+TEST(CodePage, ConvertsBuiltInEncodingsOrRefusesTheName) {
   const std::string cafe = "caf\xC3\xA9";
+  expectConversions({
+      {"a multi-byte encoding may hold UTF-8", "UTF-8", cafe, cafe},
+      {"cut short", "UTF-8", "caf\xC3", "", Refusal::kUndecodable, 3},
+      {"unknown", "no-such-encoding", "abc", "", Refusal::kUnknownEncoding},
+      {"no name, which iconv takes for the locale's", "", "abc", "", Refusal::kUnknownEncoding},
+      {"iconv's options are not part of a name", "UTF-8//IGNORE", "abc", "",
+       Refusal::kUnknownEncoding},
+  });
+  EXPECT_EQ(convertToUtf8("UTF-8\0X"s, "abc").refusal, Refusal::kUnknownEncoding);
+}
+
+TEST(CodePage, ConvertsUtf16OrRefuses) {
+  SKIP_WITHOUT("UTF-16LE", "UTF-16BE", "UTF-16");
   expectConversions({
       {"empty", "UTF-16LE", "", ""},
       {"č is 0D 01 little-endian", "UTF-16LE", "a\0\x0D\x01"s, "a\xC4\x8D"},
@@ -73,22 +86,18 @@ TEST(CodePage, ConvertsUtf16OrRefuses) {
       {"NUL", "UTF-16LE", "a\0b\0\0\0"s, "", Refusal::kNulCharacter, 4},
       {"C1 after a character of three bytes", "UTF-16BE", "\x20\xAC\0\x85"s, "",
        Refusal::kC1Control, 2, 0x85},
-      {"a multi-byte encoding may hold UTF-8", "UTF-8", cafe, cafe},
-      {"cut short", "UTF-8", "caf\xC3", "", Refusal::kUndecodable, 3},
-      {"unknown", "no-such-encoding", "abc", "", Refusal::kUnknownEncoding},
-      {"no name, which iconv takes for the locale's", "", "abc", "", Refusal::kUnknownEncoding},
-      {"iconv's options are not part of a name", "UTF-16LE//IGNORE", "a\0"s, "",
-       Refusal::kUnknownEncoding},
   });
-  EXPECT_EQ(convertToUtf8("UTF-16LE\0X"s, "a\0"s).refusal, Refusal::kUnknownEncoding);
 }
 
 TEST(CodePage, ConvertsCodePagesOrRefuses) {
-  SKIP_WITHOUT("WINDOWS-1252", "ISO-8859-1");
+  SKIP_WITHOUT("WINDOWS-1252", "ISO-8859-1", "WINDOWS-1258");
   expectConversions({
       {"curly quotes and the euro sign", "windows-1252", "\x93q\x94 \x80",
        "\xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC"},
       {"é in Latin-1", "latin1", "caf\xE9", "caf\xC3\xA9"},
+      // Windows-1258 holds a letter back, for the accent that may follow, until the end.
+      {"a letter and its accent made one", "windows-1258", "ca\xEC", "c\xC3\xA1"},
+      {"the last letter", "windows-1258", "ca", "ca"},
       {"a byte Windows-1252 leaves unassigned", "windows-1252", "music; rock\x8D", "",
        Refusal::kUndecodable, 11},
       {"a C1 control", "latin1", "0123456789\x93x", "", Refusal::kC1Control, 10, 0x93},
@@ -104,7 +113,6 @@ TEST(CodePage, ConvertsCodePagesOrRefuses) {
        Refusal::kHoldsUtf8, 5},
       {"four bytes of UTF-8 after eight of ASCII", "windows-1252", "abcdefgh\xF0\x9F\x8E\xB5", "",
        Refusal::kHoldsUtf8, 8},
-      {"three bytes", "latin1", "\xE2\x82\xAC", "", Refusal::kHoldsUtf8, 0},
       {"a lead without its continuation is not UTF-8", "windows-1252", "\xC3(\xE9",
        "\xC3\x83(\xC3\xA9"},
       {"nor an overlong form", "windows-1252", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
@@ -145,7 +153,7 @@ std::size_t firstNulOrC1(std::string_view text) {
 }
 
 TEST(CodePage, RefusesWhatTheReadingShowsAndNothingElse) {
-  SKIP_WITHOUT("WINDOWS-1252", "ISO-8859-1");
+  SKIP_WITHOUT("WINDOWS-1252", "ISO-8859-1", "UTF-16LE");
   // Pieces that make NULs, C1 controls, UTF-8 and bytes Windows-1252 leaves unassigned,
   // and in UTF-16 unpaired surrogates.
   const char* const pieces[] = {"ab",   "cdefghij", "\xE9", "\xC3",         "\xA9", "\x93",
@@ -227,7 +235,6 @@ TEST(CodePage, ReadsNamesAsEachCodePageDoes) {
       // What it would become, though converting would be refused.
       {"windows-1252", "caf\xC3\xA9", "cafÃ©"},
       {"latin1", "\x93", "\xC2\x93"},
-      {"latin1", "a\0"s, "a\0"s},
       {"windows-1252", "\x81", std::nullopt},
       {"no-such-encoding", "a", std::nullopt},
   };
@@ -249,11 +256,7 @@ TEST(CodePage, ProfilesHighBytesBesideLetters) {
   } cases[] = {
       {"caf\xE9", 0xE9, 1, 1},
       {"\xE9t", 0xE9, 1, 1},
-      {"1\xE9 ", 0xE9, 1, 0},
-      {"\xE9\xE9", 0xE9, 2, 0},
       {"\xE9\xE9z", 0xE9, 2, 1},
-      {"A\xE9\xE9", 0xE9, 2, 1},
-      {"Z\xE9@", 0xE9, 1, 1},
       {"@\xE9[`\xE9{", 0xE9, 2, 0},
       {"12345678\xE9"
        "abcdefgh",
@@ -264,7 +267,6 @@ TEST(CodePage, ProfilesHighBytesBesideLetters) {
        "abcdefgh",
        0xE9, 2, 1},
       {"\x80\xFFx", 0xFF, 1, 1},
-      {"\x80\xFFx", 0x80, 1, 0},
       {"caf\xE9", 'f', 0, 0},
   };
   for (const auto& c : cases) {
@@ -277,7 +279,7 @@ TEST(CodePage, ProfilesHighBytesBesideLetters) {
 
 TEST(CodePage, ProfileIsTheSameHoweverTheBytesAreSplit) {
   const char* const pieces[] = {"abcdefgh", "12345678", "x", "1", " ", "\xE9",
-                                "\x93",     "\xFF",     "Z", "@", "{"};
+                                "\x93",     "\xFF",     "Z", "@", "{", "[`"};
   std::mt19937 random(7);
   for (int round = 0; round < 300; ++round) {
     std::string bytes;
@@ -351,6 +353,11 @@ TEST(CodePage, GuessesTheLikeliestCodePagesFirst) {
       {"Gr\x81\xE1"
        "e",
        "CP437 4, CP850 4, Mac OS Roman 3, KOI8-R 1, Windows-1251 0"},
+      // À is the first of the Latin letters.
+      {"\xC0la",
+       "Windows-1252 2, ISO-8859-15 2, Windows-1250 2, ISO-8859-2 2, Windows-1254 2, "
+       "Windows-1257 2, CP437 1, CP850 1, Mac OS Roman 1, Windows-1251 0, KOI8-R 0, "
+       "Windows-1253 0"},
       // × is a symbol, though in the block of Latin letters.
       {"a\xD7"
        "b",
