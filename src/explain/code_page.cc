@@ -202,7 +202,7 @@ std::optional<std::uint64_t> halfPointsOf(std::string_view reading, std::uint64_
     case UTF8PROC_CATEGORY_LT:
     case UTF8PROC_CATEGORY_LM:
     case UTF8PROC_CATEGORY_LO:
-      return isLatinLetterBlock(first) ? 2 * a : 2 * (n - a);
+      return isLatinLetterBlock(first) ? n + a : 2 * (n - a);
     case UTF8PROC_CATEGORY_PC:
     case UTF8PROC_CATEGORY_PD:
     case UTF8PROC_CATEGORY_PS:
@@ -214,7 +214,7 @@ std::optional<std::uint64_t> halfPointsOf(std::string_view reading, std::uint64_
     case UTF8PROC_CATEGORY_SC:
     case UTF8PROC_CATEGORY_SK:
     case UTF8PROC_CATEGORY_SO:
-      return n;
+      return 2 * n;
     default:
       return 0;
   }
@@ -250,6 +250,14 @@ std::optional<std::string> readAs(std::string_view encoding, std::string_view by
   std::string text;
   if (decoder.decode(bytes, text).error != 0) return std::nullopt;
   return text;
+}
+
+void CodePageProfile::feedAscii(std::string_view bytes) {
+  if (bytes.empty()) return;
+  if (waiting_ != 0 && isAsciiLetter(static_cast<unsigned char>(bytes.front())))
+    ++besideLetter_[waiting_ - 0x80];
+  waiting_ = 0;
+  afterLetter_ = isAsciiLetter(static_cast<unsigned char>(bytes.back()));
 }
 
 void CodePageProfile::feed(std::string_view bytes) {

@@ -68,6 +68,9 @@ class CodePageProfile {
  public:
   // Takes the next bytes of the file, which may be split anywhere.
   void feed(std::string_view bytes);
+  // The same for bytes that are all ASCII, known to be so: only the first and the last
+  // can stand beside a high byte.
+  void feedAscii(std::string_view bytes);
 
   // Returns how often `byte` has occurred; 0 for an ASCII byte.
   std::uint64_t occurrences(unsigned char byte) const {
@@ -137,11 +140,15 @@ struct CodePageGuess {
 // the order of `candidates`). A code page reads it cleanly where each high byte the file
 // holds decodes, alone, to graphic characters only: letters, marks, numbers, punctuation,
 // symbols and space separators. Its score adds, for each high byte held n times, a of
-// them beside an ASCII letter, by the first character it reads as: a for a Latin letter
-// (U+00C0 to U+024F, U+1E00 to U+1EFF), which sits in words of ASCII letters; n - a for
-// another letter, whose words are all beyond ASCII; n / 2 for punctuation or a symbol;
-// nothing for the rest. A candidate iconv does not know is left out. Where the file holds
-// no high byte, every other reads it cleanly, with a score of 0.
+// them beside an ASCII letter, by the first character it reads as: (n + a) / 2 for a
+// Latin letter (U+00C0 to U+024F, U+1E00 to U+1EFF), which mostly sits in words of ASCII
+// letters, but may stand alone ("à"); n - a for another letter, whose words are all
+// beyond ASCII; n for punctuation or a symbol, such as curly quotes, which stand beside
+// letters as often as such letters do; nothing for the rest. So the Latin reading of a
+// word all beyond ASCII, as Cyrillic in Windows-1251 is, loses; curly quotes beside
+// letters tie with letters, and the order of the candidates puts Windows-1252 first. A
+// candidate iconv does not know is left out. Where the file holds no high byte, every
+// other reads it cleanly, with a score of 0.
 std::vector<CodePageGuess> guessCodePages(const CodePageProfile& profile,
                                           std::span<const CodePage> candidates = kCodePages);
 

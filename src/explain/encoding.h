@@ -34,7 +34,7 @@ inline bool isUtf16(TextEncoding encoding) {
 // The decision, with its evidence.
 struct EncodingDecision {
   TextEncoding encoding = TextEncoding::kUtf8;
-  std::uint64_t utf8Marks = 0;  // the UTF-8 byte-order marks the file starts with
+  std::uint64_t utf8Marks = 0;             // the UTF-8 byte-order marks the file starts with
   Utf16Mark utf16Mark = Utf16Mark::kNone;  // the UTF-16 byte-order mark it starts with
   // What keeps a file with NUL bytes or a UTF-16 mark from being UTF-16 in the byte order
   // the mark or the NUL bytes suggest; kNone for a file that is UTF-16, or shows no sign

@@ -34,8 +34,10 @@ TEST(EncodingReading, DecidesFromAllTheBytes) {
       {"ASCII", "news; sport\nnews\n", kUtf8},
       {"UTF-8 beyond ASCII, past eight bytes", "twelve bytes caf\xC3\xA9\n", kUtf8,
        Utf16Flaw::kNone, 0, UINT64_MAX, 16},
-      {"two marks, then UTF-8", "\xEF\xBB\xBF\xEF\xBB\xBF" "caf\xC3\xA9", kUtf8, Utf16Flaw::kNone,
-       2, UINT64_MAX, 9},
+      {"two marks, then UTF-8",
+       "\xEF\xBB\xBF\xEF\xBB\xBF"
+       "caf\xC3\xA9",
+       kUtf8, Utf16Flaw::kNone, 2, UINT64_MAX, 9},
       {"a mark after text is text", "a\xEF\xBB\xBF", kUtf8, Utf16Flaw::kNone, 0, UINT64_MAX, 1},
       // A UTF-16 mark settles the order; what follows need hold no ASCII, nor end in a
       // line end: "旅行；海滩".
@@ -47,8 +49,12 @@ TEST(EncodingReading, DecidesFromAllTheBytes) {
       // UTF-8 too; its NUL bytes say UTF-16. ญ is 0D 0E; 上 is 0A 4E.
       {"UTF-16LE of ASCII and č", utf16("a; č\nx\n", false, false), kLe},
       {"UTF-16BE of ญ and 上", utf16("ญ; 上\nx\n", true, false), kBe},
-      {"UTF-16LE of Latin-1 letters: not UTF-8", utf16("café; crème\n", false, false), kLe, {},
-       0, 6},
+      {"UTF-16LE of Latin-1 letters: not UTF-8",
+       utf16("café; crème\n", false, false),
+       kLe,
+       {},
+       0,
+       6},
       // UTF-8 with a stray NUL: it reads as UTF-8, and few of its bytes are NUL.
       {"UTF-8 with a stray NUL", "news; spo\0rts; x\n; y"s, kUtf8, Utf16Flaw::kUtf8Text},
       {"UTF-8 with a stray NUL, odd", "news!\0\n"s, kUtf8, Utf16Flaw::kOddLength},
@@ -58,10 +64,15 @@ TEST(EncodingReading, DecidesFromAllTheBytes) {
        TextEncoding::kUnknown, Utf16Flaw::kTooFewNuls, 0, 3},
       {"UTF-16 with a lone surrogate", "a\0b\0\x00\xD8"s, TextEncoding::kUnknown,
        Utf16Flaw::kLoneSurrogate, 0, 5},
-      {"a mark of UTF-16, then an odd length", "\xFF\xFE" "abc", kCodePage,
-       Utf16Flaw::kOddLength, 0, 0},
+      {"a mark of UTF-16, then an odd length",
+       "\xFF\xFE"
+       "abc",
+       kCodePage, Utf16Flaw::kOddLength, 0, 0},
       {"Latin-1", "caf\xE9\n\x93pie\x94\n", kCodePage, Utf16Flaw::kNone, 0, 3},
-      {"a UTF-8 mark, then Latin-1", "\xEF\xBB\xBF" "caf\xE9", kCodePage, Utf16Flaw::kNone, 1, 6},
+      {"a UTF-8 mark, then Latin-1",
+       "\xEF\xBB\xBF"
+       "caf\xE9",
+       kCodePage, Utf16Flaw::kNone, 1, 6},
       {"Latin-1 and UTF-8", "M\xC3\xBCnchen; caf\xE9", TextEncoding::kMixed, Utf16Flaw::kNone, 0,
        13, 1},
       // Ill-formed sequences: an overlong form, a surrogate, one cut short by the end.
@@ -69,7 +80,14 @@ TEST(EncodingReading, DecidesFromAllTheBytes) {
       {"a surrogate", "\xED\xA0\x80z", kCodePage, Utf16Flaw::kNone, 0, 0},
       {"a sequence cut short at the end", "twelve bytes\xE2\x82", kCodePage, Utf16Flaw::kNone, 0,
        12},
-      {"a lead byte, then ASCII", "\xE2" "abc\xC3\xA9", TextEncoding::kMixed, {}, 0, 0, 4},
+      {"a lead byte, then ASCII",
+       "\xE2"
+       "abc\xC3\xA9",
+       TextEncoding::kMixed,
+       {},
+       0,
+       0,
+       4},
   };
   for (const Case& c : cases) {
     for (std::size_t piece = 1; piece <= c.bytes.size() + 1; ++piece) {

@@ -194,9 +194,8 @@ std::optional<int> setFixes(std::string_view value, Request& request) {
     bool ambiguous = false;
     const std::string_view known = chosen(name, kFixNames, &ambiguous);
     if (known.empty()) {
-      return invalidArgument("fix", name,
-                             {"remove-byte-order-mark", "from-utf-16", "cr-to-lf",
-                              "delete-blank-lines"});
+      return invalidArgument(
+          "fix", name, {"remove-byte-order-mark", "from-utf-16", "cr-to-lf", "delete-blank-lines"});
     }
     for (const Fix fix : kFixOrder) {
       if (fixName(fix) == known) request.fixes.only.push_back(fix);
@@ -228,8 +227,8 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
         for (const std::string_view choice : kOptions) {
           if (choice.starts_with(option)) possibilities.append(" '--").append(choice).append("'");
         }
-        return usageError({"option '", word.substr(0, equals), "' is ambiguous; possibilities:",
-                           possibilities});
+        return usageError(
+            {"option '", word.substr(0, equals), "' is ambiguous; possibilities:", possibilities});
       }
       if (known.empty()) return usageError({"unrecognized option '", word, "'"});
       if (known == "format" || known == "from") {
@@ -281,7 +280,7 @@ std::optional<int> parse(int argc, const char* const* argv, Request& request) {
     }
   }
   // The report has no graph, and the tree is paths or a graph, whether written or not.
-  const std::string_view formName = request.form == Form::kGnu   ? "gnu"
+  const std::string_view formName = request.form == Form::kGnu    ? "gnu"
                                     : request.form == Form::kJson ? "json"
                                                                   : "dot";
   if (request.tree) {
@@ -458,7 +457,7 @@ int runDiff(const Request& request) {
 int writeTree(ByteSource& input, const Request& request) {
   FdSink out(STDOUT_FILENO);
   try {
-    const TreeForm written = request.quiet              ? TreeForm::kNothing
+    const TreeForm written = request.quiet                ? TreeForm::kNothing
                              : request.form == Form::kDot ? TreeForm::kDot
                                                           : TreeForm::kPaths;
     const int status = runTree(input, written, out);
@@ -477,8 +476,8 @@ int runReport(const Request& request) {
   // The plan of --fix needs the bytes again: a regular file is read again, where it
   // offers a fix, and the bytes of any other input are kept as they pass.
   struct stat status;
-  const bool regular = !standardInput && ::stat(path.c_str(), &status) == 0 &&
-                       S_ISREG(status.st_mode);
+  const bool regular =
+      !standardInput && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
   std::optional<InputFile> input;
   if (standardInput) {
     input.emplace(STDIN_FILENO);
@@ -509,8 +508,7 @@ int runExplain(int argc, const char* const* argv) {
   if (request.what == Request::kHelp) return writeOut(kHelp) ? 0 : kExitTrouble;
   if (request.what == Request::kVersion) return writeOut(kVersion) ? 0 : kExitTrouble;
 
-  const std::string shownFile =
-      request.file == "-" ? "standard input" : std::string(request.file);
+  const std::string shownFile = request.file == "-" ? "standard input" : std::string(request.file);
   try {
     if (request.diff) return runDiff(request);
     if (request.fix) return runFix(request);

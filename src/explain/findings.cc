@@ -33,8 +33,11 @@ bool printableUtf8(std::string_view text) {
 class Finder {
  public:
   Finder(Report& report, std::string_view fileName)
-      : report_(report), survey_(report.survey), encoding_(report.survey.encoding),
-        utf8_(encoding_.encoding == TextEncoding::kUtf8), fileName_(fileName) {}
+      : report_(report),
+        survey_(report.survey),
+        encoding_(report.survey.encoding),
+        utf8_(encoding_.encoding == TextEncoding::kUtf8),
+        fileName_(fileName) {}
 
   void find() {
     verdict();
@@ -418,8 +421,8 @@ class Messages {
                grouped(TagGroup::kCapacity);
       case Kind::kUnprintableName:
         return tag(f.tag) +
-               " is the first name tagtree would print that is not valid UTF-8: it prints the "
-               "path up to its first byte that is not";
+               " is the first name tagtree prints that is not valid UTF-8: it stops "
+               "there";
       case Kind::kTreeWithoutLimits:
         return "without its limits, tagtree's rule gives " + treeSummary(*report_.tree) +
                treeCommandText();
@@ -429,9 +432,9 @@ class Messages {
                                                                : "") +
                ", which tagtree reads as UTF-8";
       case Kind::kByteOrderMark:
-        return (f.count == 1 ? std::string("the file starts with a UTF-8 byte-order mark")
-                             : "the file starts with " + grouped(f.count) +
-                                   " UTF-8 byte-order marks") +
+        return (f.count == 1
+                    ? std::string("the file starts with a UTF-8 byte-order mark")
+                    : "the file starts with " + grouped(f.count) + " UTF-8 byte-order marks") +
                ", which becomes part of its first tag, " + tag(f.tag);
       case Kind::kNulBytes:
         return "NUL bytes in " + (run_ != nullptr ? lines() + size() : "the tags") +
@@ -469,14 +472,14 @@ class Messages {
       case Kind::kSlashInName: {
         if (first) return of(f);
         std::vector<std::string> items = tagsWithLines(report_, tags, kListed);
-        if (tags.size() > items.size()) items.push_back(grouped(tags.size() - items.size()) + " more");
+        if (tags.size() > items.size())
+          items.push_back(grouped(tags.size() - items.size()) + " more");
         const std::string are = tags.size() == 1 ? " is" : " are";
         if (f.kind == Kind::kSlashInName)
           return joined(items) + (tags.size() == 1 ? " holds" : " hold") +
                  " \"/\" too, which tagtree prints between a parent and its child";
         return joined(items) + are + " alike to " +
-               tagsWithLines(report_, f.many.first(1), 1).front() +
-               ", which tagtree tells apart";
+               tagsWithLines(report_, f.many.first(1), 1).front() + ", which tagtree tells apart";
       }
       default:
         return of(f);
@@ -579,20 +582,19 @@ class Messages {
            joined(listed(f.many, f.many.size())) + codePagesText(f) + why(f);
   }
 
-  // The code pages that read a file in one, the likeliest first, with its first name as
-  // that reads it.
+  // The code pages that read a file in one: the likeliest, with its first name as that
+  // reads it, and how many others do.
   std::string codePagesText(const Finding& f) const {
     if (f.fix != Fix::kFromCodePage || report_.codePages.empty()) return "";
     const CodePageNames& likeliest = report_.codePages.front();
-    std::string text = "; the file is in an 8-bit code page: as " +
-                       std::string(likeliest.page.label) + ", the likeliest, " +
-                       tag(f.many.front()) + " reads " + quotedName(likeliest.names.front());
-    std::vector<std::string> others;
-    for (std::size_t i = 1; i < report_.codePages.size(); ++i)
-      others.push_back(std::string(report_.codePages[i].page.label));
-    if (!others.empty())
-      text += "; " + joined(others) + (others.size() == 1 ? " reads" : " read") + " it too";
-    return text;
+    const std::size_t others = report_.codePages.size() - 1;
+    return "; the file is in an 8-bit code page: as " + std::string(likeliest.page.label) +
+           ", the likeliest, " + tag(f.many.front()) + " reads " +
+           quotedName(likeliest.names.front()) +
+           (others == 0
+                ? std::string()
+                : ", and " + counted(others, "other code page reads", "other code pages read") +
+                      " the file too");
   }
 
   std::string slash(const Finding& f) const {
@@ -680,8 +682,8 @@ bool offersFix(const Report& report) {
 
 void setPlan(Report& report, Plan plan) {
   plan.command = "tagtree-explain --fix" +
-                 (plan.guess ? " --from=" + std::string(plan.from.encoding) : std::string()) +
-                 " " + shellWord(report.fileName);
+                 (plan.guess ? " --from=" + std::string(plan.from.encoding) : std::string()) + " " +
+                 shellWord(report.fileName);
   if (report.standardInput()) plan.absent = NoCommand::kStandardInput;
   if (!report.standardInput() && report.fileName.ends_with('\n'))
     plan.absent = NoCommand::kFileNameLineEnd;
@@ -716,8 +718,8 @@ std::string afterText(const VerdictFacts& after) {
 std::string planText(const Plan& plan) {
   std::vector<std::string> steps;
   for (const Applied& fix : plan.fixes) steps.push_back(plannedText(fix));
-  return (plan.guess ? "if the file is " + std::string(plan.from.label) + ", --fix --from=" +
-                           std::string(plan.from.encoding)
+  return (plan.guess ? "if the file is " + std::string(plan.from.label) +
+                           ", --fix --from=" + std::string(plan.from.encoding)
                      : std::string("--fix")) +
          " would " + joined(steps) + "; tagtree then " + afterText(plan.after);
 }

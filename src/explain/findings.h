@@ -70,8 +70,8 @@ enum class Fix : std::uint8_t {
 };
 
 // The fixes in the order --fix applies them.
-inline constexpr Fix kFixOrder[] = {Fix::kRemoveByteOrderMark, Fix::kFromUtf16,
-                                    Fix::kFromCodePage, Fix::kCrToLf, Fix::kDeleteBlankLines};
+inline constexpr Fix kFixOrder[] = {Fix::kRemoveByteOrderMark, Fix::kFromUtf16, Fix::kFromCodePage,
+                                    Fix::kCrToLf, Fix::kDeleteBlankLines};
 
 // Returns the stable name of `fix`, such as "delete-blank-lines", for scripts and for
 // --fix=NAME.
@@ -114,8 +114,8 @@ std::string plannedText(const Applied& applied);
 struct Finding {
   Severity severity = Severity::kNote;
   Kind kind = Kind::kVerdict;
-  Fix fix = Fix::kNone;             // the fix that mends it
-  std::string command;              // the command that applies the fix, or ""
+  Fix fix = Fix::kNone;                 // the fix that mends it
+  std::string command;                  // the command that applies the fix, or ""
   NoCommand absent = NoCommand::kNone;  // why the command does not run as written, or
                                         // why there is no fix
   bool withinLimit = false;         // the change `left` counts after brings the limit within bounds
@@ -151,9 +151,9 @@ enum class Stop : std::uint8_t {
 struct VerdictFacts {
   Outcome outcome = Outcome::kSucceeds;
   int status = 0;
-  std::string errorLine;    // what it prints last, "Error: ...", or "" where it succeeds
+  std::string errorLine;  // what it prints last, "Error: ...", or "" where it succeeds
   Stop stop = Stop::kNowhere;
-  std::uint64_t line = 0;   // the line where it stops, or 0
+  std::uint64_t line = 0;      // the line where it stops, or 0
   std::uint32_t tag = kNoTag;  // the tag it stops at: the 101st, the parent of too many
                                // children, the name not UTF-8
   std::uint64_t paths = 0;     // the paths it prints whole
@@ -214,11 +214,11 @@ struct CodePageNames {
 // Everything --fix would do, in order, and what tagtree would then do.
 struct Plan {
   std::vector<Applied> fixes;
-  CodePage from;  // the code page it names, the likeliest, where it converts from one
-  bool guess = false;  // it converts from a code page, which is a guess
+  CodePage from;        // the code page it names, the likeliest, where it converts from one
+  bool guess = false;   // it converts from a code page, which is a guess
   std::string command;  // the command that does it all
   NoCommand absent = NoCommand::kNone;  // why the command does not run as written
-  VerdictFacts after;  // tagtree's verdict on the file then
+  VerdictFacts after;                   // tagtree's verdict on the file then
 };
 
 // The report: the survey's findings, in the order a person should read them: tagtree's
@@ -239,12 +239,12 @@ struct Report {
 
   VerdictFacts verdict;
   std::vector<Size> sizes;
-  bool hierarchyKnown = false;  // whether a tag's children are known: the file is within
-                                // the limits of lines, tags and tags in a line
-  std::vector<PlacedTag> places;  // by slot, where tagtree succeeds
-  std::optional<TreeFacts> tree;  // where tagtree stops at a limit
+  bool hierarchyKnown = false;           // whether a tag's children are known: the file is within
+                                         // the limits of lines, tags and tags in a line
+  std::vector<PlacedTag> places;         // by slot, where tagtree succeeds
+  std::optional<TreeFacts> tree;         // where tagtree stops at a limit
   std::vector<CodePageNames> codePages;  // the code pages that read the file, likeliest first
-  std::optional<Plan> plan;  // where --fix would change the file
+  std::optional<Plan> plan;              // where --fix would change the file
 
   // Returns the finding of `kind`, the first where there are several, or null.
   const Finding* find(Kind kind) const;

@@ -72,7 +72,8 @@ std::string withoutBlankLines(std::string_view bytes) {
 std::uint64_t lineAt(std::string_view bytes, std::uint64_t offset) {
   std::uint64_t line = 1;
   for (std::size_t at = 0; at < offset && at < bytes.size(); ++at) {
-    if (bytes[at] == '\n' || (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n')))
+    if (bytes[at] == '\n' ||
+        (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n')))
       ++line;
   }
   return line;
@@ -172,7 +173,8 @@ FixOutcome fixAll(std::string& bytes, const FixRequest& request) {
       if (fixed == bytes) continue;  // bytes the fix does not take: nothing to do again
       Applied applied{fix, offered->count, ""};
       if (fix == Fix::kFromUtf16) applied.encoding = encodingLabel(surveyed.encoding.encoding);
-      if (fix == Fix::kDeleteBlankLines || fix == Fix::kCrToLf) applied.count = offered->lines->total();
+      if (fix == Fix::kDeleteBlankLines || fix == Fix::kCrToLf)
+        applied.count = offered->lines->total();
       outcome.applied.push_back(std::move(applied));
       bytes = std::move(fixed);
       again = 1;
@@ -209,7 +211,8 @@ std::optional<Plan> planFixes(std::string_view bytes, const Report& report) {
 
 std::string refusalText(const FixRefusal& refusal) {
   static const char kHex[] = "0123456789ABCDEF";
-  const std::string byte = std::string("byte 0x") + kHex[refusal.byte >> 4] + kHex[refusal.byte & 0xF];
+  const std::string byte =
+      std::string("byte 0x") + kHex[refusal.byte >> 4] + kHex[refusal.byte & 0xF];
   const std::string where =
       " on line " + grouped(refusal.line) + " (offset " + grouped(refusal.offset) + ")";
   switch (refusal.why) {

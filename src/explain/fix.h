@@ -31,11 +31,11 @@ struct FixRefusal {
     kUtf16Mark,        // the file starts with a UTF-16 byte-order mark, and the encoding
                        // named is an 8-bit one
   } why;
-  std::string encoding;        // as named
-  std::uint64_t offset = 0;    // of the byte that shows it, in the file
-  std::uint64_t line = 0;      // the line that byte is on, as tagtree counts lines
-  unsigned char byte = 0;      // that byte
-  char32_t character = 0;      // kC1Control: the character it would be
+  std::string encoding;      // as named
+  std::uint64_t offset = 0;  // of the byte that shows it, in the file
+  std::uint64_t line = 0;    // the line that byte is on, as tagtree counts lines
+  unsigned char byte = 0;    // that byte
+  char32_t character = 0;    // kC1Control: the character it would be
 };
 
 // Returns why `refusal` leaves the file as it is, after "cannot convert FILE from X: ":
@@ -47,8 +47,7 @@ std::string refusalText(const FixRefusal& refusal);
 // with iconv, each CR that no LF follows made an LF, or the lines without tags deleted,
 // line ends and all. `bytes` as they are where the fix does not take them: UTF-16 that
 // does not decode. Throws std::bad_alloc.
-std::string applyFix(Fix fix, std::string_view bytes,
-                     TextEncoding order = TextEncoding::kUtf16Le);
+std::string applyFix(Fix fix, std::string_view bytes, TextEncoding order = TextEncoding::kUtf16Le);
 
 // What fixAll did: the fixes it applied, in order, or why it left the bytes as they were.
 struct FixOutcome {

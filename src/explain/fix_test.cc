@@ -33,7 +33,7 @@ TEST(Fix, ChangesOnlyWhatItIsFor) {
       {Fix::kFromUtf16, "\0a\0\n"s, "a\n", TextEncoding::kUtf16Be},
       {Fix::kFromUtf16, "\xFF\xFE\x3D\xD8\x00\xDE"s, "\xF0\x9F\x98\x80"},  // a pair, after a mark
       {Fix::kFromUtf16, "\xFE\xFF\x4E\x0A"s, "\xE4\xB8\x8A", TextEncoding::kUtf16Be},
-      {Fix::kFromUtf16, "a\0\x0D\x01\n\0"s, "a\xC4\x8D\n"},     // č, whose low byte is a CR
+      {Fix::kFromUtf16, "a\0\x0D\x01\n\0"s, "a\xC4\x8D\n"},   // č, whose low byte is a CR
       {Fix::kFromUtf16, "\x00\xD8z\x00"s, "\x00\xD8z\x00"s},  // a lone surrogate: as it was
       {Fix::kFromUtf16, "abc", "abc"},                        // an odd length: as it was
       {Fix::kCrToLf, "a\rb\r\nc\r\rd\r", "a\nb\r\nc\n\nd\n"},
@@ -61,8 +61,9 @@ TEST(Fix, ConvertsFromACodePageOnlyWhereTheFileBearsIt) {
       // The marks go first, and the rest is converted.
       {"\xEF\xBB\xBF\xE9t\xE9\n", "latin1", "\xC3\xA9t\xC3\xA9\n"},
       {"plain\n", "koi8-r", "plain\n"},  // ASCII: nothing to convert
-      {"Desserts; \x93pie\x94\r\nMains; bad\x81" "byte\n", "windows-1252", "",
-       Why::kUndecodable, 2, 27},
+      {"Desserts; \x93pie\x94\r\nMains; bad\x81"
+       "byte\n",
+       "windows-1252", "", Why::kUndecodable, 2, 27},
       {"Desserts; \x93pie\x94\n", "latin1", "", Why::kC1Control, 1, 10},
       {"ok\rM\xC3\xBCnchen; caf\xE9\n", "latin1", "", Why::kHoldsUtf8, 2, 4},
       {"caf\xE9\n", "no-such-encoding", "", Why::kUnknownEncoding},

@@ -75,11 +75,11 @@ class GnuWriter {
         case Kind::kSlashInName:
           // A line for each run of consecutive lines its tags first appear on, so that a
           // group costs a short line a run, not a line a tag.
-          forEachTagRun(report_, finding.many,
-                        [&](std::span<const std::uint32_t> tags, std::uint64_t first,
-                            std::uint64_t) {
-                          entry(finding, first, tagsMessageOf(report_, finding, tags, first_));
-                        });
+          forEachTagRun(
+              report_, finding.many,
+              [&](std::span<const std::uint32_t> tags, std::uint64_t first, std::uint64_t) {
+                entry(finding, first, tagsMessageOf(report_, finding, tags, first_));
+              });
           break;
         default:
           entry(finding, finding.line, messageOf(report_, finding));

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "base/byte_source.h"
-#include "explain/tree.h"
 #include "explain/encoding.h"
+#include "explain/tree.h"
 #include "pipeline/input_window.h"
 #include "pipeline/name_table.h"
 
@@ -77,13 +77,13 @@ struct NameFacts {
   std::uint64_t count = 0;      // occurrences as a tag word
   std::uint64_t firstLine = 0;  // where it first occurs
   bool validUtf8 = true;
-  bool beyondAscii = false;     // holds a well-formed UTF-8 sequence of two or more bytes,
-                                // not counting a byte-order mark that starts the input
-  bool hasNul = false;          // holds a NUL byte
-  bool hasSlash = false;        // holds '/', which tagtree's paths put between names
-  bool hasCommaSpace = false;   // holds ", "
-  bool hasSemicolon = false;    // holds ';', which no space follows in a tag
-  bool hasTab = false;          // holds a tab
+  bool beyondAscii = false;    // holds a well-formed UTF-8 sequence of two or more bytes,
+                               // not counting a byte-order mark that starts the input
+  bool hasNul = false;         // holds a NUL byte
+  bool hasSlash = false;       // holds '/', which tagtree's paths put between names
+  bool hasCommaSpace = false;  // holds ", "
+  bool hasSemicolon = false;   // holds ';', which no space follows in a tag
+  bool hasTab = false;         // holds a tab
 };
 
 // A tag that took another as its child, and the first line the two share.
@@ -157,13 +157,13 @@ struct Survey {
   // What is seldom meant.
   std::vector<std::vector<std::uint32_t>> alikeNames;  // slots of names alike but for
                                                        // end spaces or letter case
-  LineList commaLines;                       // lines without "; " whose one tag holds ", "
-  LineList semicolonLines;                   // lines without "; " whose one tag holds ';'
-  LineList tabLines;                         // lines without "; " whose one tag holds a tab
-  LineList nulLines;                         // lines with a NUL byte in a tag
-  std::vector<std::uint32_t> badNames;       // every name that is not valid UTF-8
-  std::vector<std::uint32_t> onceOnly;       // every tag that occurs once
-  std::vector<std::uint32_t> slashNames;     // every name that holds '/'
+  LineList commaLines;                    // lines without "; " whose one tag holds ", "
+  LineList semicolonLines;                // lines without "; " whose one tag holds ';'
+  LineList tabLines;                      // lines without "; " whose one tag holds a tab
+  LineList nulLines;                      // lines with a NUL byte in a tag
+  std::vector<std::uint32_t> badNames;    // every name that is not valid UTF-8
+  std::vector<std::uint32_t> onceOnly;    // every tag that occurs once
+  std::vector<std::uint32_t> slashNames;  // every name that holds '/'
 
   Fixes fixes;
 };

@@ -365,20 +365,25 @@ class TextWriter {
     return text + std::string(width > taken ? width - taken : 0, ' ');
   }
 
-  // The code pages that read a file in one, each with its names as it reads them, and
-  // the command that converts it from the likeliest.
+  // The code pages that read a file in one, those that read its names alike together, the
+  // likeliest first, and the command that converts it from the likeliest.
   void writeCodePages(const Finding& f) {
-    line("    The file holds no UTF-8 beyond ASCII: it is in an 8-bit code page, which one is a "
-         "guess. These read it:");
-    for (std::size_t i = 0; i < report_.codePages.size(); ++i) {
-      const CodePageNames& reading = report_.codePages[i];
+    line(
+        "    The file holds no UTF-8 beyond ASCII: it is in an 8-bit code page, which one is a "
+        "guess. They read it so:");
+    const std::vector<CodePageNames>& pages = report_.codePages;
+    for (std::size_t from = 0; from < pages.size();) {
+      std::vector<std::string> labels;
+      std::size_t to = from;
+      for (; to < pages.size() && pages[to].names == pages[from].names; ++to) {
+        labels.push_back(std::string(pages[to].page.label) + (to == 0 ? " (the likeliest)" : ""));
+      }
       std::vector<std::string> quoted;
-      for (const std::string& name : reading.names) quoted.push_back(quotedName(name));
-      line("      " + std::string(reading.page.label) + (i == 0 ? ", the likeliest: " : ": ") +
-           listed(quoted, f.many.size()));
+      for (const std::string& name : pages[from].names) quoted.push_back(quotedName(name));
+      line("      " + joined(labels) + ": " + listed(quoted, f.many.size()));
+      from = to;
     }
-    line("    If it is " + std::string(report_.codePages.front().page.label) +
-         ", this converts it:");
+    line("    If it is " + std::string(pages.front().page.label) + ", this converts it:");
     line("      " + f.command);
   }
 
@@ -441,9 +446,10 @@ class TextWriter {
           break;
         case Kind::kSlashInName:
           heading();
-          line("  Tags that hold \"/\", which tagtree prints between a parent and its child, so "
-               "that their paths read as deeper ones: " +
-               tagsText(f) + ".");
+          line(
+              "  Tags that hold \"/\", which tagtree prints between a parent and its child, so "
+              "that their paths read as deeper ones: " +
+              tagsText(f) + ".");
           break;
         case Kind::kCommaSeparated:
         case Kind::kSemicolonSeparated:

@@ -169,8 +169,8 @@ class MessyFileGenerator {
     static const char* const kLatin1[] = {"news",  "café",  "Café",  "crème", "München", "naïve",
                                           "sport", "Sport", "photo", "été",   "niño",    "travel"};
     static const char* const kWindows[] = {"“pie”", "€uro", "a–z"};
-    static const char* const kBeyond[] = {"上海", "音楽", "Ωmega", "€uro", "日本語", "🎵music",
-                                          "č",    "ญ",    "ਊ"};
+    static const char* const kBeyond[] = {"上海",   "音楽", "Ωmega", "€uro", "日本語",
+                                          "🎵music", "č",    "ญ",     "ਊ"};
     if (windows && pick(0, 5) == 0) return kWindows[pick(0, 2)];
     if (codePage || pick(0, 3) != 0) return kLatin1[pick(0, 11)] + std::to_string(pick(0, 6));
     return kBeyond[pick(0, 8)];
