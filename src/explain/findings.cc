@@ -297,7 +297,7 @@ class Finder {
       }
       add(std::move(bytes));
     }
-    if (!survey_.badNames.empty()) invalidNames(utf16);
+    if (!survey_.badNames.empty()) invalidNames();
     if (utf16) return;  // its lines and names are those of the file misread
     if (utf8_ && survey_.crLines.total() > 0) {
       Finding cr = of(Severity::kWarning, Kind::kCrLineEnds);
@@ -324,7 +324,7 @@ class Finder {
     separators(survey_.tabLines, Kind::kTabSeparated);
   }
 
-  void invalidNames(bool utf16) {
+  void invalidNames() {
     Finding names =
         of(survey_.verdict.outcome == Outcome::kBadName ? Severity::kError : Severity::kWarning,
            Kind::kInvalidUtf8);
@@ -353,7 +353,6 @@ class Finder {
         names.absent = NoCommand::kNulBytes;
         break;
     }
-    (void)utf16;
     add(std::move(names));
   }
 

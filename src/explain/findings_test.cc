@@ -197,6 +197,65 @@ TEST(Findings, SayWhatTheTreeWithoutTheLimitsGives) {
   }
 }
 
+TEST(Findings, NameTheFileAsAShellReadsItBack) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"files.in", "files.in"},
+      {"Tags0-9_a+b,c/d.IN", "Tags0-9_a+b,c/d.IN"},
+      {"-x", "./-x"},
+      {"it's here.in", "'it'\\''s here.in'"},
+      {"caf\xC3\xA9 list.in", "'caf\xC3\xA9 list.in'"},
+      {"caf\xE9 list%.in", "\"$(printf 'caf\\351 list\\045.in')\""},
+      {"-a\nb'\\", "\"$(printf './-a\\012b\\047\\134')\""},
+      {"ends.in\n", "FILE"},
+      {"-", "FILE"},
+  };
+  for (const auto& [name, word] : cases) EXPECT_EQ(shellWord(name), word) << shownName(name);
+}
+
+TEST(Findings, SayWhatEachFixDidOrWouldDo) {
+  struct Case {
+    Applied applied;
+    std::string did, would;
+  };
+  const Case cases[] = {
+      {{Fix::kRemoveByteOrderMark, 1, ""},
+       "removed the byte-order mark",
+       "remove the byte-order mark"},
+      {{Fix::kRemoveByteOrderMark, 2, ""},
+       "removed 2 byte-order marks",
+       "remove 2 byte-order marks"},
+      {{Fix::kFromUtf16, 0, "UTF-16BE"},
+       "converted it from UTF-16BE to UTF-8",
+       "convert the file from UTF-16BE to UTF-8"},
+      {{Fix::kFromCodePage, 0, "Windows-1252"},
+       "converted it from Windows-1252 to UTF-8",
+       "convert the file from Windows-1252 to UTF-8"},
+      {{Fix::kCrToLf, 1, ""},
+       "ended with LF the 1 line that ended in a CR alone",
+       "end 1 line with LF"},
+      {{Fix::kDeleteBlankLines, 1200, ""}, "deleted 1,200 blank lines", "delete 1,200 blank lines"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(appliedText(c.applied), c.did);
+    EXPECT_EQ(plannedText(c.applied), c.would);
+  }
+  Plan plan;
+  plan.fixes = {cases[0].applied, cases[4].applied, cases[5].applied};
+  plan.after.status = 0;
+  plan.after.paths = 3;
+  EXPECT_EQ(planText(plan),
+            "--fix would remove the byte-order mark, end 1 line with LF and delete 1,200 blank "
+            "lines; tagtree then succeeds and prints 3 paths");
+  plan.fixes = {cases[3].applied};
+  plan.guess = true;
+  plan.from = kCodePages[0];
+  plan.after = {Outcome::kTooManyLines, 1, "Error: ArrayBoundsError corvane(56)"};
+  EXPECT_EQ(planText(plan),
+            "if the file is Windows-1252, --fix --from=windows-1252 would convert the file from "
+            "Windows-1252 to UTF-8; tagtree then still fails, printing \"Error: "
+            "ArrayBoundsError corvane(56)\"");
+}
+
 TEST(Findings, OfferEachCommandOnceOnMessyFiles) {
   messy::MessyFileGenerator generator(20261211);
   for (int round = 0; round < 300; ++round) {

@@ -35,7 +35,8 @@ TEST(TreeOutput, EndsAtANameNotUtf8AsTagtreeDoesInEveryForm) {
        "c\n",
        "/ok\n/abError: 4invalid UTF-8 sequence\n", 1},
       {"p; c\xE2\x82\np\n", "/p\n/p/cError: 4invalid UTF-8 sequence\n", 1},
-      {"a; b\xFF\n", "", 0},  // left out, so never written
+      {"a; b\xFF\n", "", 0},                                        // left out, so never written
+      {"\xE9t\xE9\nok\n", "/Error: 4invalid UTF-8 sequence\n", 1},  // the first tag
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
