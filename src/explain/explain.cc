@@ -245,30 +245,6 @@ bool writeReport(const Survey& surveyed, const Request& request,
   }
 }
 
-// Reads the whole of the regular file `path` into `bytes`. Returns 0, or the errno of the
-// step that failed: EINVAL for a file that is not a regular one, which cannot be replaced.
-int readWhole(const char* path, std::string& bytes) {
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  struct stat status;
-  int failure = ::fstat(fd, &status) != 0 ? errno : 0;
-  if (failure == 0 && S_ISDIR(status.st_mode)) failure = EISDIR;
-  if (failure == 0 && !S_ISREG(status.st_mode)) failure = EINVAL;
-  char buffer[64 * 1024];
-  while (failure == 0) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got > 0) {
-      bytes.append(buffer, static_cast<std::size_t>(got));
-    } else if (got == 0) {
-      break;
-    } else if (errno != EINTR) {
-      failure = errno;
-    }
-  }
-  if (::close(fd) != 0 && failure == 0) failure = errno;
-  return failure;
-}
-
 // --fix: reads the file whole, applies every fix its report offers, round after round,
 // replaces the file where that changed it, and reports on the result. Returns the exit
 // status.
@@ -278,18 +254,16 @@ int runFix(const Request& request) {
     return kExitTrouble;
   }
   const std::string path(request.file);
-  std::string bytes;
-  if (const int failure = readWhole(path.c_str(), bytes); failure != 0) {
-    complain({path, ": ",
-              failure == EINVAL ? "not a regular file, which --fix cannot replace"
-                                : std::strerror(failure)});
+  ReplaceableFile file;
+  if (const std::optional<Refusal> refused = file.read(path.c_str())) {
+    complain({describe(*refused, path)});
     return kExitTrouble;
   }
-  std::string fixed = bytes;
+  std::string fixed = file.bytes();
   std::vector<Applied> applied = fixAll(fixed);
-  if (fixed != bytes) {
-    if (const int failure = replaceFile(path.c_str(), fixed); failure != 0) {
-      complain({"cannot replace ", path, ": ", std::strerror(failure)});
+  if (fixed != file.bytes()) {
+    if (const std::optional<Refusal> refused = file.replace(fixed)) {
+      complain({describe(*refused, path)});
       return kExitTrouble;
     }
   }
