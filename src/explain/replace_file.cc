@@ -57,6 +57,8 @@ int sizedCall(std::string& bytes, Call call) {
   for (;;) {
     const ssize_t size = call(nullptr, 0);
     if (size < 0) return errno;
+    bytes.clear();
+    if (size == 0) return 0;  // a second call of size 0 would ask for the size again
     bytes.resize(static_cast<std::size_t>(size));
     const ssize_t got = call(bytes.data(), bytes.size());
     if (got >= 0) {
@@ -76,11 +78,9 @@ std::optional<std::vector<std::string>> attributeNames(int fd, int& errnum) {
   if (errnum == ENOTSUP) errnum = 0;
   if (errnum != 0) return std::nullopt;
   std::vector<std::string> names;
-  for (std::size_t start = 0; start < list.size();) {
-    const std::size_t end = list.find('\0', start);
-    names.push_back(list.substr(start, end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
+  // Each name ends in a NUL, which list.c_str() adds after the last should it lack one.
+  for (std::size_t start = 0; start < list.size(); start += names.back().size() + 1) {
+    names.emplace_back(list.c_str() + start);
   }
   return names;
 }

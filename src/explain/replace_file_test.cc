@@ -333,9 +333,10 @@ TEST(ReplaceFile, KeepsTheOwnerTheModeAndTheExtendedAttributes) {
          ASSERT_EQ(::chown(f.c_str(), kNobody, kOtherGroup), 0);
          ASSERT_EQ(::chmod(f.c_str(), 06754), 0);
        }},
-      {"a user attribute and an ACL", false,
+      {"user attributes and an ACL", false,
        [&access](const fs::path& f) {
          ASSERT_EQ(::setxattr(f.c_str(), "user.x", "1\0two", 5, 0), 0);
+         ASSERT_EQ(::setxattr(f.c_str(), "user.empty", "", 0, 0), 0);
          ASSERT_EQ(
              ::setxattr(f.c_str(), "system.posix_acl_access", access.data(), access.size(), 0), 0);
          ASSERT_EQ(::chmod(f.c_str(), 0640), 0);
