@@ -373,20 +373,27 @@ TEST(ReplaceFile, KeepsOfTheOwnerWhatAUserMaySet) {
   struct Case {
     const char* name;
     std::vector<gid_t> groups;  // nobody's, besides nobody's own
+    uid_t owner;                // of the file before
     mode_t mode;
     gid_t gid;     // of the file after
     mode_t after;  // its mode
   };
   const std::vector<Case> cases = {
-      {"in the file's group", {kOtherGroup}, 02664, kOtherGroup, 02664},
-      {"not in the file's group, which is not kept, nor setgid", {}, 02666, kNobody, 0666},
+      {"in the file's group", {kOtherGroup}, kNobody, 02664, kOtherGroup, 02664},
+      {"not in the file's group, which is not kept, nor setgid", {}, kNobody, 02666, kNobody, 0666},
+      {"not the file's owner, which is not kept, nor setuid",
+       {kOtherGroup},
+       0,
+       04666,
+       kOtherGroup,
+       0666},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const fs::path file = dir.path() / "f";
     write(file, "old\n");
-    ASSERT_EQ(::chown(file.c_str(), kNobody, kOtherGroup), 0);
+    ASSERT_EQ(::chown(file.c_str(), c.owner, kOtherGroup), 0);
     ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
     EXPECT_EQ(asNobody([&file] { return outcome(file); }, c.groups), "");
     EXPECT_EQ(contents(file), "new\n");
