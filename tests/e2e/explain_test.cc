@@ -592,11 +592,13 @@ std::string keptOf(const std::string& link, const std::string& path) {
           std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid);
   char names[4096], value[4096];
   const ssize_t size = ::listxattr(path.c_str(), names, sizeof names);
+  std::set<std::string> attributes;  // in order of name
   for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
     const ssize_t got = ::getxattr(path.c_str(), names + at, value, sizeof value);
-    kept += std::string(" ") + (names + at) + "=" +
-            (got < 0 ? "?" : std::string(value, static_cast<std::size_t>(got)));
+    attributes.insert(std::string(names + at) + "=" +
+                      (got < 0 ? "?" : std::string(value, static_cast<std::size_t>(got))));
   }
+  for (const std::string& attribute : attributes) kept += " " + attribute;
   return kept;
 }
 
@@ -618,7 +620,8 @@ TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
   const std::string latin1 = "caf\xE9; cr\xE8me\ncaf\xE9\n";
   const std::string utf8 = "caf\xC3\xA9; cr\xC3\xA8me\ncaf\xC3\xA9\n";
   const bool root = ::geteuid() == 0;
-  // An access ACL: the owner, the user nobody and the mask read and write, others read.
+  // An ACL: the owner, the user nobody and the mask read and write, the group and others
+  // read.
   const std::string acl(
       "\2\0\0\0"
       "\1\0\6\0\377\377\377\377"
@@ -655,12 +658,21 @@ TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
          return chmodFile(file, 06755);
        },
        "files.in", false, ""},
-      {"with a user attribute and an ACL",
+      {"with user attributes, one empty, and an ACL",
        [&](const std::string& dir) -> std::string {
          const std::string file = dir + "/files.in";
          if (::setxattr(file.c_str(), "user.x", "1", 1, 0) != 0 ||
+             ::setxattr(file.c_str(), "user.empty", "", 0, 0) != 0 ||
              ::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
            return std::string("extended attributes cannot be set in /tmp: ") + std::strerror(errno);
+         }
+         return "";
+       },
+       "files.in", false, ""},
+      {"in a directory whose new files get an ACL, which it has not",
+       [&](const std::string& dir) -> std::string {
+         if (::setxattr(dir.c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) != 0) {
+           return std::string("ACLs cannot be set in /tmp: ") + std::strerror(errno);
          }
          return "";
        },
@@ -676,6 +688,12 @@ TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
        [](const std::string& dir) {
          std::filesystem::remove(dir + "/files.in");
          return ::mkfifo((dir + "/files.in").c_str(), 0666) == 0 ? "" : "mkfifo failed";
+       },
+       "", false, "tagtree-explain: files.in: not a regular file, which --fix cannot replace\n"},
+      {"a link to a device",
+       [](const std::string& dir) {
+         std::filesystem::remove(dir + "/files.in");
+         return ::symlink("/dev/null", (dir + "/files.in").c_str()) == 0 ? "" : "symlink failed";
        },
        "", false, "tagtree-explain: files.in: not a regular file, which --fix cannot replace\n"},
       {"without a write bit",
