@@ -330,14 +330,13 @@ bool writeReport(const Report& report, const Request& request) {
 }
 
 // Reads the whole of the file at `path` into `bytes`. Returns 0, or the errno of the step
-// that failed: EINVAL for a file that is not a regular one, where `regular` asks for one.
-int readWhole(const char* path, std::string& bytes, bool regular = false) {
+// that failed.
+int readWhole(const char* path, std::string& bytes) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno;
   struct stat status;
   int failure = ::fstat(fd, &status) != 0 ? errno : 0;
   if (failure == 0 && S_ISDIR(status.st_mode)) failure = EISDIR;
-  if (failure == 0 && regular && !S_ISREG(status.st_mode)) failure = EINVAL;
   char buffer[64 * 1024];
   while (failure == 0) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -387,13 +386,12 @@ int runFix(const Request& request) {
     return kExitTrouble;
   }
   const std::string path(request.file);
-  std::string bytes;
-  if (const int failure = readWhole(path.c_str(), bytes, true); failure != 0) {
-    complain({path, ": ",
-              failure == EINVAL ? "not a regular file, which --fix cannot replace"
-                                : std::strerror(failure)});
+  ReplaceableFile file;
+  if (const std::optional<FileRefusal> refused = file.read(path.c_str())) {
+    complain({describe(*refused, path)});
     return kExitTrouble;
   }
+  const std::string& bytes = file.bytes();
   std::string fixed = bytes;
   FixOutcome outcome = fixAll(fixed, request.fixes);
   if (outcome.refused) {
@@ -403,9 +401,9 @@ int runFix(const Request& request) {
   }
   const bool changed = fixed != bytes;
   if (changed) {
-    if (const int failure = replaceFile(path.c_str(), fixed); failure != 0) {
-      complain({"cannot replace ", path, ": ", std::strerror(failure)});
-      return kExitTrouble;
+    if (const std::optional<FileRefusal> refused = file.replace(fixed)) {
+      complain({describe(*refused, path)});
+      if (!refused->replaced) return kExitTrouble;
     }
   }
   TextSource source(fixed);

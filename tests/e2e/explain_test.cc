@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -734,37 +738,175 @@ TEST(ExplainFixes, OneWayToFixLosesNoTagOnMessyFiles) {
   EXPECT_GE(refused, 5);
 }
 
-TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
-  // The mode and a link stay, and where the directory takes no new file, the file stays as
-  // it was and the status is 2.
-  WorkDir dir;
-  const std::string latin1 = "caf\xE9; cr\xE8me\ncaf\xE9\n";
-  dir.write("tags.txt", latin1);
-  ASSERT_EQ(::chmod((dir.path() + "/tags.txt").c_str(), 0640), 0);
-  ASSERT_EQ(::symlink("tags.txt", (dir.path() + "/files.in").c_str()), 0);
-  RunResult result = dir.run(explain({"--fix"}));
-  EXPECT_TRUE(result.out.starts_with(
-      "Fixed files.in: converted it from Latin-1 to UTF-8.\n\ntagtree succeeds on files.in"))
-      << result.out;
-  EXPECT_EQ(result.status, 0);
+// Returns what replacing the file at `path`, which `link` names, must keep of it besides
+// its bytes: the type of `link`, and the mode, owner and extended attributes of `path`.
+std::string keptOf(const std::string& link, const std::string& path) {
   struct stat status;
-  ASSERT_EQ(::lstat((dir.path() + "/files.in").c_str(), &status), 0);
-  EXPECT_TRUE(S_ISLNK(status.st_mode));
-  ASSERT_EQ(::stat((dir.path() + "/tags.txt").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0640u);
-  EXPECT_EQ(readFile(dir.path() + "/tags.txt"), "caf\xC3\xA9; cr\xC3\xA8me\ncaf\xC3\xA9\n");
+  if (::lstat(link.c_str(), &status) != 0) return "none";
+  std::string kept = std::to_string(status.st_mode & S_IFMT);
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return kept;
+  kept += " mode " + std::to_string(status.st_mode & 07777) + " owner " +
+          std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid);
+  char names[4096], value[4096];
+  const ssize_t size = ::listxattr(path.c_str(), names, sizeof names);
+  std::set<std::string> attributes;  // in order of name
+  for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    const ssize_t got = ::getxattr(path.c_str(), names + at, value, sizeof value);
+    attributes.insert(std::string(names + at) + "=" +
+                      (got < 0 ? "?" : std::string(value, static_cast<std::size_t>(got))));
+  }
+  for (const std::string& attribute : attributes) kept += " " + attribute;
+  return kept;
+}
 
-  WorkDir locked;
-  locked.write("files.in", latin1);
-  ASSERT_EQ(::chmod(locked.path().c_str(), 0555), 0);
-  RunOptions options = explain({"--fix"});
-  options.unprivileged = true;  // root may write anywhere
-  result = locked.run(options);
-  ASSERT_EQ(::chmod(locked.path().c_str(), 0755), 0);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "tagtree-explain: cannot replace files.in: Permission denied\n");
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(readFile(locked.path() + "/files.in"), latin1);
+// Returns the names in `dir`, but for the runner's files.
+std::set<std::string> namesIn(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  names.erase(".stdout");  // the runner's
+  names.erase(".stderr");
+  names.erase(".tagtree");
+  return names;
+}
+
+TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
+  // Replaced, the file keeps its mode, owner and extended attributes, and a link stays a
+  // link; refused, it keeps its bytes too, the status is 2, and no copy of it is left.
+  const std::string latin1 = "caf\xE9; cr\xE8me\ncaf\xE9\n";
+  const std::string utf8 = "caf\xC3\xA9; cr\xC3\xA8me\ncaf\xC3\xA9\n";
+  const bool root = ::geteuid() == 0;
+  // An ACL: the owner, the user nobody and the mask read and write, the group and others
+  // read.
+  const std::string acl(
+      "\2\0\0\0"
+      "\1\0\6\0\377\377\377\377"
+      "\2\0\6\0\376\377\0\0"
+      "\4\0\4\0\377\377\377\377"
+      "\20\0\6\0\377\377\377\377"
+      "\40\0\4\0\377\377\377\377",
+      44);
+  struct Case {
+    const char* what;
+    // Makes files.in, holding `latin1`, what the case needs in `dir`. Returns why the case
+    // cannot be run here, or "".
+    std::function<std::string(const std::string& dir)> make;
+    std::string replaced;  // the file whose bytes --fix replaces, or "" for none
+    bool unprivileged;
+    std::string err;  // "" where it replaces it
+  };
+  const auto chmodFile = [](const std::string& file, mode_t mode) {
+    return ::chmod(file.c_str(), mode) == 0 ? "" : "chmod failed";
+  };
+  const std::vector<Case> cases = {
+      {"a symbolic link to a file of mode 640",
+       [&](const std::string& dir) {
+         std::filesystem::rename(dir + "/files.in", dir + "/tags.txt");
+         ::symlink("tags.txt", (dir + "/files.in").c_str());
+         return chmodFile(dir + "/tags.txt", 0640);
+       },
+       "tags.txt", false, ""},
+      {"setuid and setgid, another's",
+       [&](const std::string& dir) -> std::string {
+         if (!root) return "only root may give a file away";
+         const std::string file = dir + "/files.in";
+         if (::chown(file.c_str(), 65534, 65534) != 0) return "chown failed";
+         return chmodFile(file, 06755);
+       },
+       "files.in", false, ""},
+      {"with user attributes, one empty, and an ACL",
+       [&](const std::string& dir) -> std::string {
+         const std::string file = dir + "/files.in";
+         if (::setxattr(file.c_str(), "user.x", "1", 1, 0) != 0 ||
+             ::setxattr(file.c_str(), "user.empty", "", 0, 0) != 0 ||
+             ::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
+           return std::string("extended attributes cannot be set in /tmp: ") + std::strerror(errno);
+         }
+         return "";
+       },
+       "files.in", false, ""},
+      {"in a directory whose new files get an ACL, which it has not",
+       [&](const std::string& dir) -> std::string {
+         if (::setxattr(dir.c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) != 0) {
+           return std::string("ACLs cannot be set in /tmp: ") + std::strerror(errno);
+         }
+         return "";
+       },
+       "files.in", false, ""},
+      {"in a directory that takes no new file",
+       [&](const std::string& dir) {
+         // root may write anywhere: the tool runs as nobody, who may write the file only.
+         ::chmod(dir.c_str(), 0555);
+         return chmodFile(dir + "/files.in", 0666);
+       },
+       "files.in", true, "tagtree-explain: cannot replace files.in: Permission denied\n"},
+      {"a FIFO",
+       [](const std::string& dir) {
+         std::filesystem::remove(dir + "/files.in");
+         return ::mkfifo((dir + "/files.in").c_str(), 0666) == 0 ? "" : "mkfifo failed";
+       },
+       "", false, "tagtree-explain: files.in: not a regular file, which --fix cannot replace\n"},
+      {"a link to a device",
+       [](const std::string& dir) {
+         std::filesystem::remove(dir + "/files.in");
+         return ::symlink("/dev/null", (dir + "/files.in").c_str()) == 0 ? "" : "symlink failed";
+       },
+       "", false, "tagtree-explain: files.in: not a regular file, which --fix cannot replace\n"},
+      {"without a write bit",
+       [&](const std::string& dir) { return chmodFile(dir + "/files.in", 0444); }, "files.in",
+       false, "tagtree-explain: files.in: read-only: --fix leaves it as it is\n"},
+      {"another's, whom only its owner may write",
+       [&](const std::string& dir) -> std::string {
+         if (!root) return "the tool runs as this user, who owns the file";
+         return chmodFile(dir + "/files.in", 0644);
+       },
+       "files.in", true, "tagtree-explain: files.in: read-only: --fix leaves it as it is\n"},
+      {"of two hard links",
+       [](const std::string& dir) {
+         std::filesystem::create_hard_link(dir + "/files.in", dir + "/other.in");
+         return "";
+       },
+       "files.in", false,
+       "tagtree-explain: files.in: has 2 hard links, which replacing it would split: --fix "
+       "leaves it as it is\n"},
+  };
+  std::string skipped;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir;
+    dir.write("files.in", latin1);
+    if (const std::string why = c.make(dir.path()); !why.empty()) {
+      skipped += std::string(c.what) + ": " + why + "; ";
+      continue;
+    }
+    const std::string replaced = dir.path() + "/" + c.replaced;
+    const std::string kept = keptOf(dir.path() + "/files.in", replaced);
+    const std::set<std::string> names = namesIn(dir.path());
+    RunOptions options = explain({"--fix"});
+    options.unprivileged = c.unprivileged;
+    options.deadlineSeconds = 10;  // a FIFO must not be opened
+    const RunResult result = dir.run(options);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);  // that its files may be removed
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.err, c.err);
+    if (c.err.empty()) {
+      EXPECT_TRUE(
+          result.out.starts_with("Fixed files.in: converted it from Latin-1 to UTF-8.\n\n"
+                                 "tagtree succeeds on files.in"))
+          << result.out;
+      EXPECT_EQ(result.status, 0);
+    } else {
+      EXPECT_EQ(result.out, "");
+      EXPECT_EQ(result.status, 2);
+    }
+    if (!c.replaced.empty()) {
+      EXPECT_EQ(readFile(replaced), c.err.empty() ? utf8 : latin1);
+    }
+    EXPECT_EQ(keptOf(dir.path() + "/files.in", replaced), kept);
+    EXPECT_EQ(namesIn(dir.path()), names);
+  }
+  if (!skipped.empty()) GTEST_SKIP() << "the rest ran; skipped " << skipped;
 }
 
 // The picture of the bundled bookmarks that README.md shows is what the command it gives
