@@ -883,7 +883,7 @@ TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
     const std::string replaced = dir.path() + "/" + c.replaced;
     const std::string kept = keptOf(dir.path() + "/files.in", replaced);
     const std::set<std::string> names = namesIn(dir.path());
-    RunOptions options = explain({"--fix"});
+    RunOptions options = explain({"--fix", "--from=latin1"});
     options.unprivileged = c.unprivileged;
     options.deadlineSeconds = 10;  // a FIFO must not be opened
     const RunResult result = dir.run(options);
@@ -892,7 +892,7 @@ TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
     EXPECT_EQ(result.err, c.err);
     if (c.err.empty()) {
       EXPECT_TRUE(
-          result.out.starts_with("Fixed files.in: converted it from Latin-1 to UTF-8.\n\n"
+          result.out.starts_with("Fixed files.in: converted it from latin1 to UTF-8.\n\n"
                                  "tagtree succeeds on files.in"))
           << result.out;
       EXPECT_EQ(result.status, 0);
