@@ -107,17 +107,17 @@ class PathSearch {
       n_ = n - x0;
       m_ = m - y0;
       const auto [d, k] = search();
-      // Pairs the lines along the path to the end of diagonal k after d edits.
+      // Pairs the lines along the path to the end of diagonal k after d edits, back to
+      // the first edit (the lines before it differ).
       std::ptrdiff_t x = at(d, k);
       const std::ptrdiff_t endX = x, endY = x - k;
-      for (std::ptrdiff_t e = d, diagonal = k; e >= 0; --e) {
-        const std::ptrdiff_t from = e == 0 ? 0 : moveFrom(e, diagonal);
-        const std::ptrdiff_t snakeStart = e == 0 ? 0 : moveEnd(e, diagonal, from);
-        for (std::ptrdiff_t t = snakeStart; t < x; ++t) pair(x0 + t, y0 + t - diagonal);
-        if (e > 0) {
-          diagonal = from;
-          x = at(e - 1, diagonal);
+      for (std::ptrdiff_t e = d, diagonal = k; e > 0; --e) {
+        const std::ptrdiff_t from = moveFrom(e, diagonal);
+        for (std::ptrdiff_t t = moveEnd(e, diagonal, from); t < x; ++t) {
+          pair(x0 + t, y0 + t - diagonal);
         }
+        diagonal = from;
+        x = at(e - 1, diagonal);
       }
       x0 += endX;
       y0 += endY;

@@ -94,9 +94,15 @@ TEST(UnifiedDiff, WritesHunksAsGnuDiffDoes) {
 }
 
 TEST(UnifiedDiff, QuotesLabelsThatWouldBreakTheHeader) {
-  EXPECT_EQ(diffLabel("dir/files.in"), "dir/files.in");
-  EXPECT_EQ(diffLabel("caf\xc3\xa9 \\ \"x\".in"), "caf\xc3\xa9 \\ \"x\".in");
-  EXPECT_EQ(diffLabel("\"a\nb\t\\\x7f\xff\x01\xc2\x85"), R"("\"a\nb\t\\\177\377\001\302\205")");
+  const std::pair<std::string, std::string> labels[] = {
+      {"dir/files.in", "dir/files.in"},
+      {"caf\xc3\xa9 \\ \"x\".in", "caf\xc3\xa9 \\ \"x\".in"},
+      {"\"a", R"("\"a")"},
+      {"a b\n\t\\\"", R"("a b\n\t\\\"")"},
+      {"\x7f\xff\x01", R"("\177\377\001")"},
+      {"\xc2\x85", R"("\302\205")"},  // U+0085, a control character
+  };
+  for (const auto& [label, shown] : labels) EXPECT_EQ(diffLabel(label), shown);
 }
 
 // Random versions of random lines, with the lines that look like a diff's own.
