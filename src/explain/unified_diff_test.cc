@@ -115,8 +115,9 @@ TEST(UnifiedDiff, PatchTurnsEachVersionIntoTheOtherByAShortestEdit) {
   Versions versions;
   for (int round = 0; round < 200; ++round) {
     std::string before, after;
-    for (std::size_t i = pick(40); i > 0; --i) {
-      const std::string line = words[pick(words.size())];
+    for (std::size_t i = pick(60); i > 0; --i) {
+      const std::string line =
+          pick(2) ? words[pick(words.size())] : std::to_string(pick(999)) + "\n";
       before += line;
       std::string edited = line;  // kept, gone, after a new line, changed, or split at CR
       const std::size_t edit = pick(12);
