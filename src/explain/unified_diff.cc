@@ -352,7 +352,9 @@ bool writeUnifiedDiff(std::string_view before, std::string_view after, std::stri
   }
   const std::string_view middles[2] = {before.substr(start, before.size() - start - end),
                                        after.substr(start, after.size() - start - end)};
-  const auto [removed, added] = changedLines(middles[0], middles[1], steps);
+  const auto changed = changedLines(middles[0], middles[1], steps);
+  const std::vector<char>& removed = changed.first;
+  const std::vector<char>& added = changed.second;
   const std::size_t endLines = lineCount(before.substr(before.size() - end));
   const std::size_t beforeLines = startLines + removed.size() + endLines;
 
