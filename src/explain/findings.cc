@@ -500,7 +500,10 @@ class Messages {
                     : utf16Flaw()) +
                "; no command is offered, for converting the file from UTF-16 would garble it";
       case NoCommand::kMixedEncodings:
-        return "; the file also holds valid UTF-8 beyond ASCII, such as " + tagAndLine(f.evidence) +
+        // The bytes that decide it may be a byte-order mark that is no mark, as a second
+        // one on a line of its own is: no tag of its own shows it then.
+        return "; the file also holds valid UTF-8 beyond ASCII" +
+               (f.evidence != kNoTag ? ", such as " + tagAndLine(f.evidence) : std::string()) +
                ", which converting the whole file from a code page would garble: no command is "
                "offered";
       case NoCommand::kNulBytes:
