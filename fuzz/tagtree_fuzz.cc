@@ -22,12 +22,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "explain/fix.h"
 #include "explain/report.h"
 #include "explain/survey.h"
+#include "explain/unified_diff.h"
 #include "frame/frame.h"
 #include "literal_model.h"
 
@@ -111,18 +113,26 @@ void compareSurvey(std::string_view input, std::size_t readSize, std::string_vie
   std::abort();
 }
 
-// Writes every form of tagtree-explain's report on `input`, for the sanitizers to watch,
-// and aborts unless --fix leaves nothing for a second run to change.
+// Writes every form of tagtree-explain's report on `input`, with what --fix would do, and
+// the diff of it, for the sanitizers to watch; converts it from a code page as --from
+// would; and aborts unless --fix leaves nothing for a second run to change.
 void exerciseReport(std::string_view input, const tagtree::explain::Survey& survey) {
-  const tagtree::explain::Report report = tagtree::explain::reportOf(survey, "files.in");
-  tagtree::StringSink text, gnu, json;
+  tagtree::explain::Report report = tagtree::explain::reportOf(survey, "files.in");
+  if (std::optional<tagtree::explain::Plan> plan = tagtree::explain::planFixes(input, report))
+    tagtree::explain::setPlan(report, std::move(*plan));
+  tagtree::StringSink text, gnu, json, diff;
   tagtree::explain::writeTextReport(report, text);
   tagtree::explain::writeGnuReport(report, gnu);
   tagtree::explain::writeJsonReport(report, json);
+  std::string converted(input);
+  tagtree::explain::FixRequest fromCodePage;
+  fromCodePage.from = "windows-1252";
+  tagtree::explain::fixAll(converted, fromCodePage);
   std::string fixed(input);
   tagtree::explain::fixAll(fixed);
+  tagtree::explain::writeUnifiedDiff(input, fixed, "files.in", diff);
   std::string again = fixed;
-  if (tagtree::explain::fixAll(again).empty() && again == fixed) return;
+  if (tagtree::explain::fixAll(again).applied.empty() && again == fixed) return;
   std::fprintf(stderr, "--fix left something for a second run to change\n");
   printEscaped("input", input);
   printEscaped("fixed once", fixed);

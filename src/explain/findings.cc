@@ -1,6 +1,6 @@
-// The findings, decided once from the survey, and the sentences the GNU and JSON forms
-// share. Messages are written as compilers write theirs: lower case, no final period, so
-// that a line number or a list of lines may follow them.
+// The findings, decided once from the survey and the encoding decision, and the
+// sentences the GNU and JSON forms share. Messages are written as compilers write theirs:
+// lower case, no final period, so that a line number or a list of lines may follow them.
 #include "explain/findings.h"
 
 #include <algorithm>
@@ -9,77 +9,42 @@
 #include "explain/shown_name.h"
 #include "model/tag_group.h"
 #include "pipeline/grouping.h"
+#include "pipeline/utf8.h"
 
 namespace tagtree::explain {
 namespace {
 
-// Returns `fileName` as one word for a POSIX shell that no command takes for an option:
-// as it is where it needs no quoting, else in single quotes, with "./" before a name
-// that starts with '-'. Standard input ("-") is "FILE", for the user to fill in.
-std::string shellFileWord(std::string_view fileName) {
-  if (fileName == "-") return "FILE";
-  const bool plain = !fileName.empty() && std::all_of(fileName.begin(), fileName.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '_' || c == '-' || c == '/' || c == '+' || c == ',';
-  });
-  const std::string path =
-      fileName.starts_with("-") ? "./" + std::string(fileName) : std::string(fileName);
-  if (plain) return path;
-  std::string quoted = "'";
-  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
+// Returns whether `c` may stand in a shell word unquoted.
+bool plainInShell(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '_' || c == '-' || c == '/' || c == '+' || c == ',';
 }
 
-// Converts the file in place with iconv from `encoding`: the copy goes beside the file,
-// under a name of its own, and replaces it only where iconv succeeds.
-std::string convertCommand(std::string_view encoding, std::string_view fileName) {
-  const std::string file = shellFileWord(fileName);
-  const std::string copy =
-      shellFileWord(std::string(fileName == "-" ? "FILE" : fileName) + ".utf8");
-  return "iconv -f " + std::string(encoding) + " -t UTF-8 " + file + " > " + copy + " && mv " +
-         copy + " " + file;
+// Returns whether `text` is UTF-8 without control characters: what single quotes show as
+// it is, in a terminal and in JSON.
+bool printableUtf8(std::string_view text) {
+  if (validUtf8Prefix(text) != text.size()) return false;
+  return std::none_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
 }
 
 class Finder {
  public:
-  explicit Finder(Report& report) : report_(report), survey_(report.survey) {}
+  Finder(Report& report, std::string_view fileName)
+      : report_(report),
+        survey_(report.survey),
+        encoding_(report.survey.encoding),
+        utf8_(encoding_.encoding == TextEncoding::kUtf8),
+        fileName_(fileName) {}
 
   void find() {
-    utf16_ = fromUtf16();
     verdict();
+    sizes();
     limits();
+    places();
     warnings();
-  }
-
-  // The conversion from UTF-16 that the file's bytes bear out, or Fix::kNone. The file must
-  // decode whole as UTF-16 of one byte order to text: no NUL character, every surrogate
-  // paired. A UTF-16 byte-order mark, which no UTF-8 text starts with, names the order and
-  // settles it. Without one, the order is the one whose high bytes hold more NULs, as
-  // those of ASCII characters do; and since a UTF-8 file with a stray NUL might decode
-  // too, none of its tags may read as UTF-8 text without a NUL.
-  Fix fromUtf16() {
-    if (survey_.nulLines.total() == 0 || survey_.byteOrderMark) return Fix::kNone;
-    const bool little = survey_.utf16Little == Utf16Flaw::kNone;
-    const bool big = survey_.utf16Big == Utf16Flaw::kNone;
-    switch (survey_.utf16Mark) {
-      case Utf16Mark::kLittleEndian:
-        return little ? Fix::kFromUtf16 : Fix::kNone;
-      case Utf16Mark::kBigEndian:
-        return big ? Fix::kFromUtf16 : Fix::kNone;
-      case Utf16Mark::kNone:
-        break;
-    }
-    utf8Text_ = firstSlot([](const NameFacts& facts) { return facts.validUtf8 && !facts.hasNul; });
-    if (utf8Text_ != kNoTag) return Fix::kNone;
-    switch (survey_.utf16Order) {
-      case Utf16Mark::kLittleEndian:
-        return little ? Fix::kFromUtf16Le : Fix::kNone;
-      case Utf16Mark::kBigEndian:
-        return big ? Fix::kFromUtf16Be : Fix::kNone;
-      case Utf16Mark::kNone:
-        break;
-    }
-    return Fix::kNone;
   }
 
  private:
@@ -94,8 +59,19 @@ class Finder {
     return kNoTag;
   }
 
-  Finding& add(Severity severity, Kind kind) {
-    Finding& finding = report_.findings.emplace_back();
+  // Adds `finding`, with the command of its fix, if any.
+  void add(Finding finding) {
+    if (finding.fix != Fix::kNone) {
+      finding.command = fixCommand(finding.fix, from_.encoding, fileName_);
+      if (report_.standardInput()) finding.absent = NoCommand::kStandardInput;
+      if (!report_.standardInput() && fileName_.ends_with('\n'))
+        finding.absent = NoCommand::kFileNameLineEnd;
+    }
+    report_.findings.push_back(std::move(finding));
+  }
+
+  static Finding of(Severity severity, Kind kind) {
+    Finding finding;
     finding.severity = severity;
     finding.kind = kind;
     return finding;
@@ -103,84 +79,129 @@ class Finder {
 
   void verdict() {
     const Verdict& verdict = survey_.verdict;
-    Finding& finding =
-        add(verdict.status == 0 ? Severity::kNote : Severity::kError, Kind::kVerdict);
-    finding.count = verdict.paths;
-    finding.line = verdict.line;
+    VerdictFacts& facts = report_.verdict;
+    facts.outcome = verdict.outcome;
+    facts.status = verdict.status;
+    facts.errorLine = verdict.status == 0 ? "" : std::string(kErrorLinePrefix) + verdict.message;
+    facts.line = verdict.line;
+    facts.paths = verdict.paths;
     switch (verdict.outcome) {
-      case Outcome::kTooManyTags:
-        finding.tag = kMaxTags;
+      case Outcome::kSucceeds:
+        facts.stop = Stop::kNowhere;
         break;
-      case Outcome::kBadName:
-        if (survey_.badName) finding.tag = *survey_.badName;
+      case Outcome::kTooManyTags:
+        facts.stop = Stop::kAtTag;
+        facts.tag = kMaxTags;
+        break;
+      case Outcome::kTooManyLines:
+      case Outcome::kOverfullLine:
+        facts.stop = Stop::kAtLineEnd;
         break;
       case Outcome::kTooManyChildren:
-        if (!survey_.crowdedParents.empty()) finding.tag = survey_.crowdedParents.front().slot;
+        facts.stop = Stop::kBeforePrinting;
+        if (!survey_.crowdedParents.empty()) {
+          facts.tag = survey_.crowdedParents.front().slot;
+          facts.children = survey_.crowdedParents.front().children;
+        }
         break;
-      default:
+      case Outcome::kBadName:
+        facts.stop = Stop::kAtName;
+        if (survey_.badName) facts.tag = *survey_.badName;
+        break;
+      case Outcome::kOtherFailure:
+        facts.stop = Stop::kElsewhere;
         break;
     }
+    Finding finding = of(verdict.status == 0 ? Severity::kNote : Severity::kError, Kind::kVerdict);
+    finding.count = verdict.paths;
+    finding.line = verdict.line;
+    if (verdict.outcome != Outcome::kOverfullLine && verdict.outcome != Outcome::kTooManyLines)
+      finding.tag = facts.tag;
     if (finding.line == 0 && finding.tag != kNoTag) finding.line = firstLine(finding.tag);
+    add(std::move(finding));
+  }
+
+  void sizes() {
+    report_.sizes = {
+        {Size::What::kLines, survey_.lines, kMaxLines, 0},
+        {Size::What::kDistinctTags, survey_.names.size(), kMaxTags, 0},
+        {Size::What::kTagsInALine, survey_.mostTags, TagGroup::kCapacity,
+         survey_.mostTags == 0 ? 0 : survey_.mostTagsLine},
+    };
+    report_.hierarchyKnown = survey_.hierarchyKnown;
   }
 
   void limits() {
     const Fixes& fixes = survey_.fixes;
     const std::uint64_t distinct = survey_.names.size();
     if (survey_.lines > kMaxLines) {
-      Finding& lines = add(Severity::kError, Kind::kTooManyLines);
+      Finding lines = of(Severity::kError, Kind::kTooManyLines);
       lines.line = kMaxLines + 1;
       lines.count = survey_.lines;
-      if (survey_.blankLines.total() > 0) {
-        Finding& blank = add(Severity::kNote, Kind::kBlankLines);
+      add(std::move(lines));
+      // Blank lines are lines of UTF-8 text; in a file in another encoding they are not
+      // yet known.
+      if (survey_.blankLines.total() > 0 && utf8_) {
+        Finding blank = of(Severity::kNote, Kind::kBlankLines);
         blank.lines = &survey_.blankLines;
         blank.count = survey_.blankLines.total();
         blank.left = fixes.linesWithoutBlank;
         blank.withinLimit = blank.left <= kMaxLines;
-        // sed reads lines at LF alone, and a UTF-16 file's lines only once converted.
-        const bool linesAsSed = survey_.crLines.total() == 0 && utf16_ == Fix::kNone;
-        blank.fix = linesAsSed ? Fix::kDeleteBlankLines : Fix::kNone;
-        blank.noFix = linesAsSed ? NoFix::kNone : NoFix::kLineEndsFirst;
+        blank.fix = Fix::kDeleteBlankLines;
+        add(std::move(blank));
       }
     }
     if (distinct > kMaxTags) {
-      Finding& tags = add(Severity::kError, Kind::kTooManyTags);
+      Finding tags = of(Severity::kError, Kind::kTooManyTags);
       tags.tag = kMaxTags;
       tags.line = firstLine(kMaxTags);
       tags.count = distinct;
+      add(std::move(tags));
       if (fixes.tagsWithoutByteOrderMark && *fixes.tagsWithoutByteOrderMark <= kMaxTags) {
-        Finding& mark = add(Severity::kNote, Kind::kFixByteOrderMark);
+        Finding mark = of(Severity::kNote, Kind::kFixByteOrderMark);
         mark.line = 1;
         mark.count = distinct;
         mark.left = *fixes.tagsWithoutByteOrderMark;
         mark.withinLimit = true;
-        mark.noFix = NoFix::kOtherCommand;  // the byte-order mark's warning has it
+        mark.absent = NoCommand::kOtherCommand;  // the byte-order mark's warning has it
+        add(std::move(mark));
       }
       if (!survey_.alikeNames.empty() && fixes.tagsMergingAlike <= kMaxTags) {
-        Finding& alike = add(Severity::kNote, Kind::kFixAlikeTags);
+        Finding alike = of(Severity::kNote, Kind::kFixAlikeTags);
         alike.count = distinct;
         alike.left = fixes.tagsMergingAlike;
         alike.withinLimit = true;
+        add(std::move(alike));
       }
       if (!survey_.onceOnly.empty()) {
-        Finding& once = add(Severity::kNote, Kind::kOnceOnlyTags);
+        Finding once = of(Severity::kNote, Kind::kOnceOnlyTags);
         once.many = survey_.onceOnly;
         once.count = survey_.onceOnly.size();
         once.left = distinct - once.count;
         once.withinLimit = once.left <= kMaxTags;
+        add(std::move(once));
       }
     }
     for (const OverfullLine& overfull : survey_.overfullLines) {
-      Finding& line = add(Severity::kError, Kind::kOverfullLine);
+      Finding line = of(Severity::kError, Kind::kOverfullLine);
       line.line = overfull.line;
       line.count = overfull.tags;
       line.left = overfull.tags - overfull.repeats;
       line.withinLimit = line.left <= TagGroup::kCapacity;
+      add(std::move(line));
     }
     for (const CrowdedParent& crowded : survey_.crowdedParents) {
-      Finding& parent = add(Severity::kError, Kind::kTooManyChildren);
+      Finding parent = of(Severity::kError, Kind::kTooManyChildren);
       parent.tag = crowded.slot;
       parent.line = firstLine(crowded.slot);
       parent.count = crowded.children;
+      add(std::move(parent));
+    }
+    if (report_.verdict.stop == Stop::kAtName && report_.verdict.tag != kNoTag) {
+      Finding name = of(Severity::kError, Kind::kUnprintableName);
+      name.tag = report_.verdict.tag;
+      name.line = firstLine(name.tag);
+      add(std::move(name));
     }
     // Where tagtree stops at a limit, what its rule gives without them.
     switch (survey_.verdict.outcome) {
@@ -188,83 +209,181 @@ class Finder {
       case Outcome::kTooManyLines:
       case Outcome::kOverfullLine:
       case Outcome::kTooManyChildren:
-        add(Severity::kNote, Kind::kTreeWithoutLimits).count = survey_.unbounded.paths;
+        tree();
         break;
       default:
         break;
     }
   }
 
+  void tree() {
+    const UnboundedTree& unbounded = survey_.unbounded;
+    TreeFacts facts;
+    bool printable = true;
+    for (std::uint32_t slot = 0; slot < unbounded.spots.size(); ++slot) {
+      switch (unbounded.spots[slot].place) {
+        case TreePlace::kTopLevel:
+          ++facts.topLevel;
+          break;
+        case TreePlace::kChild:
+          ++facts.children;
+          break;
+        case TreePlace::kManyParents:
+          ++facts.manyParents;
+          continue;
+        case TreePlace::kUnderChild:
+          ++facts.underChild;
+          continue;
+      }
+      printable = printable && survey_.facts[slot].validUtf8;
+    }
+    facts.mostHaveManyParents = facts.manyParents > facts.topLevel + facts.children;
+    if (printable) facts.command = "tagtree-explain --tree " + shellWord(fileName_);
+    report_.tree = std::move(facts);
+    Finding finding = of(Severity::kNote, Kind::kTreeWithoutLimits);
+    finding.count = unbounded.paths;
+    add(std::move(finding));
+  }
+
+  // Each tag's place, and why, where tagtree succeeds.
+  void places() {
+    const std::vector<TagPlace>& surveyed = survey_.places;
+    report_.places.resize(surveyed.size());
+    for (std::uint32_t slot = 0; slot < surveyed.size(); ++slot) {
+      const TagPlace& place = surveyed[slot];
+      PlacedTag& placed = report_.places[slot];
+      for (const ParentLink& link : place.parents) {
+        const std::uint64_t count = survey_.facts[link.slot].count;
+        placed.parents.push_back({link.slot, count, count / 2 + 1, link.sharedLine});
+      }
+      if (place.printed) {
+        placed.placement = place.printedUnder ? Placement::kChild : Placement::kTopLevel;
+      } else if (place.parents.size() != 1) {
+        placed.placement = Placement::kSeveralParents;
+      } else {
+        placed.placement = Placement::kUnderChild;
+        for (const ParentLink& grandparent : surveyed[place.parents.front().slot].parents) {
+          if (grandparent.slot == slot) placed.placement = Placement::kEachOther;
+          placed.grandparents.push_back(grandparent.slot);
+        }
+        if (placed.placement == Placement::kEachOther) placed.grandparents.clear();
+      }
+    }
+  }
+
   void warnings() {
-    if (survey_.byteOrderMark) {
-      Finding& mark = add(Severity::kWarning, Kind::kByteOrderMark);
+    const bool utf16 = isUtf16(encoding_.encoding);
+    if (utf16) {
+      Finding finding = of(Severity::kWarning, Kind::kUtf16);
+      finding.fix = Fix::kFromUtf16;
+      add(std::move(finding));
+    }
+    if (encoding_.utf8Marks > 0 && !utf16) {
+      Finding mark = of(Severity::kWarning, Kind::kByteOrderMark);
       mark.line = 1;
       mark.tag = 0;
+      mark.count = encoding_.utf8Marks;
       mark.fix = Fix::kRemoveByteOrderMark;
+      add(std::move(mark));
     }
-    const bool nul = survey_.nulLines.total() > 0;
-    if (nul) {
-      Finding& bytes = add(Severity::kWarning, Kind::kNulBytes);
+    if (survey_.nulLines.total() > 0 && !utf16) {
+      Finding bytes = of(Severity::kWarning, Kind::kNulBytes);
       bytes.lines = &survey_.nulLines;
-      bytes.fix = utf16_;
-      bytes.noFix = utf16_ == Fix::kNone ? NoFix::kNotUtf16 : NoFix::kNone;
-      bytes.evidence = utf8Text_;
+      bytes.absent = NoCommand::kNotUtf16;
+      // UTF-8 text with stray NULs: a tag of it shows that.
+      if (utf8_) {
+        bytes.evidence =
+            firstSlot([](const NameFacts& facts) { return facts.validUtf8 && !facts.hasNul; });
+      }
+      add(std::move(bytes));
     }
-    if (!survey_.badNames.empty()) {
-      Finding& names =
-          add(survey_.verdict.outcome == Outcome::kBadName ? Severity::kError : Severity::kWarning,
-              Kind::kInvalidUtf8);
-      names.many = survey_.badNames;
-      // Latin-1 text has no NUL bytes, and converting the whole file garbles the UTF-8 in it.
-      names.evidence = firstSlot([](const NameFacts& facts) { return facts.beyondAscii; });
-      names.fix = nul || names.evidence != kNoTag ? Fix::kNone : fromLatin1();
-      names.noFix = utf16_ != Fix::kNone       ? NoFix::kOtherCommand
-                    : nul                      ? NoFix::kNulBytes
-                    : names.evidence != kNoTag ? NoFix::kMixedEncodings
-                                               : NoFix::kNone;
-    }
-    // A UTF-16 file read as UTF-8 ends its lines in a CR and a NUL, and holds no "; ": the
-    // NUL warning says why.
-    if (utf16_ != Fix::kNone) return;
-    if (survey_.crLines.total() > 0) {
-      Finding& cr = add(Severity::kWarning, Kind::kCrLineEnds);
+    if (!survey_.badNames.empty()) invalidNames();
+    if (utf16) return;  // its lines and names are those of the file misread
+    if (utf8_ && survey_.crLines.total() > 0) {
+      Finding cr = of(Severity::kWarning, Kind::kCrLineEnds);
       cr.lines = &survey_.crLines;
+      cr.count = survey_.crLines.total();
       cr.fix = Fix::kCrToLf;
+      add(std::move(cr));
     }
     for (const std::vector<std::uint32_t>& alike : survey_.alikeNames) {
-      Finding& group = add(Severity::kWarning, Kind::kAlikeTags);
+      Finding group = of(Severity::kWarning, Kind::kAlikeTags);
       group.many = alike;
       group.count = alike.size();
+      add(std::move(group));
     }
+    if (!survey_.slashNames.empty()) {
+      Finding slash = of(Severity::kWarning, Kind::kSlashInName);
+      slash.many = survey_.slashNames;
+      slash.count = survey_.slashNames.size();
+      add(std::move(slash));
+    }
+    if (!utf8_) return;
     separators(survey_.commaLines, Kind::kCommaSeparated);
     separators(survey_.semicolonLines, Kind::kSemicolonSeparated);
     separators(survey_.tabLines, Kind::kTabSeparated);
   }
 
-  void separators(const LineList& lines, Kind kind) {
-    if (lines.total() == 0) return;
-    Finding& finding = add(Severity::kWarning, kind);
-    finding.lines = &lines;
-    finding.count = lines.total();
+  void invalidNames() {
+    Finding names =
+        of(survey_.verdict.outcome == Outcome::kBadName ? Severity::kError : Severity::kWarning,
+           Kind::kInvalidUtf8);
+    names.many = survey_.badNames;
+    names.count = survey_.badNames.size();
+    switch (encoding_.encoding) {
+      case TextEncoding::kUtf16Le:
+      case TextEncoding::kUtf16Be:
+        names.absent = NoCommand::kOtherCommand;
+        break;
+      case TextEncoding::kCodePage:
+        codePages();
+        if (report_.codePages.empty()) {
+          names.absent = NoCommand::kNoCodePage;
+        } else {
+          from_ = report_.codePages.front().page;
+          names.fix = Fix::kFromCodePage;
+        }
+        break;
+      case TextEncoding::kMixed:
+        names.absent = NoCommand::kMixedEncodings;
+        names.evidence = firstSlot([](const NameFacts& facts) { return facts.beyondAscii; });
+        break;
+      case TextEncoding::kUnknown:
+      case TextEncoding::kUtf8:  // a file of valid UTF-8 has no such name
+        names.absent = NoCommand::kNulBytes;
+        break;
+    }
+    add(std::move(names));
   }
 
-  // The conversion of a file that is Latin-1 or its Windows form throughout: Windows-1252
-  // where its names hold bytes 0x80 to 0x9F, which Latin-1 reads as control characters and
-  // Windows-1252 as the euro sign, curly quotes and dashes, unless one is a byte it leaves
-  // unassigned.
-  Fix fromLatin1() const {
-    bool c1 = false, unassigned = false;
-    for (const std::uint32_t slot : survey_.badNames) {
-      c1 = c1 || survey_.facts[slot].hasC1;
-      unassigned = unassigned || survey_.facts[slot].notWindows1252;
+  // The code pages that read the file cleanly, each with the first names that are not
+  // UTF-8 as it reads them.
+  void codePages() {
+    const std::span<const std::uint32_t> bad(survey_.badNames);
+    for (const CodePageGuess& guess : guessCodePages(encoding_.highBytes)) {
+      CodePageNames& reading = report_.codePages.emplace_back();
+      reading.page = guess.codePage;
+      for (const std::uint32_t slot : bad.first(std::min(kListed, bad.size()))) {
+        const std::string_view name = survey_.names.name(slot);
+        reading.names.push_back(readAs(guess.codePage.encoding, name).value_or(std::string(name)));
+      }
     }
-    return c1 && !unassigned ? Fix::kFromWindows1252 : Fix::kFromLatin1;
+  }
+
+  void separators(const LineList& lines, Kind kind) {
+    if (lines.total() == 0) return;
+    Finding finding = of(Severity::kWarning, kind);
+    finding.lines = &lines;
+    finding.count = lines.total();
+    add(std::move(finding));
   }
 
   Report& report_;
   const Survey& survey_;
-  Fix utf16_ = Fix::kNone;           // the conversion of a UTF-16 file
-  std::uint32_t utf8Text_ = kNoTag;  // the first tag that is UTF-8 text without a NUL
+  const EncodingDecision& encoding_;
+  const bool utf8_;  // the file is UTF-8, so its lines are settled
+  std::string_view fileName_;
+  CodePage from_;  // the likeliest code page of a file in one
 };
 
 // The sentences of the messages, kind by kind.
@@ -299,28 +418,39 @@ class Messages {
       case Kind::kTooManyChildren:
         return tag(f.tag) + " would be the parent of " + grouped(f.count) + " tags, more than " +
                grouped(TagGroup::kCapacity);
+      case Kind::kUnprintableName:
+        return tag(f.tag) +
+               " is the first name tagtree prints that is not valid UTF-8: it stops "
+               "there";
       case Kind::kTreeWithoutLimits:
-        return "without its limits, tagtree's rule gives " + treeSummary(report_);
+        return "without its limits, tagtree's rule gives " + treeSummary(*report_.tree) +
+               treeCommandText();
+      case Kind::kUtf16:
+        return "the file is " + std::string(encodingLabel(survey_.encoding.encoding)) +
+               (survey_.encoding.utf16Mark != Utf16Mark::kNone ? ", as its byte-order mark says"
+                                                               : "") +
+               ", which tagtree reads as UTF-8";
       case Kind::kByteOrderMark:
-        return "the file starts with a UTF-8 byte-order mark, which becomes part of its first "
-               "tag, " +
-               tag(f.tag);
+        return (f.count == 1
+                    ? std::string("the file starts with a UTF-8 byte-order mark")
+                    : "the file starts with " + grouped(f.count) + " UTF-8 byte-order marks") +
+               ", which becomes part of its first tag, " + tag(f.tag);
       case Kind::kNulBytes:
         return "NUL bytes in " + (run_ != nullptr ? lines() + size() : "the tags") +
-               (!whole_               ? ""
-                : f.fix != Fix::kNone ? ": the file is UTF-16, read by tagtree as UTF-8"
-                                      : ", but the file is not UTF-16" + why(f));
+               (whole_ ? ", but the file is not UTF-16" + why(f) : "");
       case Kind::kInvalidUtf8:
         return invalid(f);
       case Kind::kCrLineEnds:
-        return (run_ != nullptr         ? lines() + (one() ? " ends" : " end")
-                : f.lines->total() == 1 ? std::string("1 line ends")
-                                        : grouped(f.lines->total()) + " lines end") +
-               " in a CR alone, which sed and most tools do not take for a line end";
+        return (run_ != nullptr ? lines() + (one() ? " ends" : " end")
+                : f.count == 1  ? std::string("1 line ends")
+                                : grouped(f.count) + " lines end") +
+               " in a CR alone, which most tools do not take for a line end";
       case Kind::kAlikeTags:
         return joined(listed(f.many, f.many.size())) +
                " differ only in letter case, compatible forms or end spaces, which tagtree "
                "tells apart";
+      case Kind::kSlashInName:
+        return slash(f);
       case Kind::kCommaSeparated:
       case Kind::kSemicolonSeparated:
       case Kind::kTabSeparated:
@@ -329,32 +459,60 @@ class Messages {
     return "";
   }
 
+  // The sentence of one tag, or run of tags, of a finding about tags.
+  std::string ofTags(const Finding& f, std::span<const std::uint32_t> tags, bool first) const {
+    switch (f.kind) {
+      case Kind::kOnceOnlyTags:
+        return tag(tags.front()) + " occurs once";
+      case Kind::kInvalidUtf8:
+        return tag(tags.front()) + " is not valid UTF-8, which tagtree cannot print" +
+               (first ? codePagesText(f) + why(f) : "");
+      case Kind::kAlikeTags:
+      case Kind::kSlashInName: {
+        if (first) return of(f);
+        std::vector<std::string> items = tagsWithLines(report_, tags, kListed);
+        if (tags.size() > items.size())
+          items.push_back(grouped(tags.size() - items.size()) + " more");
+        const std::string are = tags.size() == 1 ? " is" : " are";
+        if (f.kind == Kind::kSlashInName)
+          return joined(items) + (tags.size() == 1 ? " holds" : " hold") +
+                 " \"/\" too, which tagtree prints between a parent and its child";
+        return joined(items) + are + " alike to " +
+               tagsWithLines(report_, f.many.first(1), 1).front() + ", which tagtree tells apart";
+      }
+      default:
+        return of(f);
+    }
+  }
+
   // Why no command fixes `f`, after "; " or ": ", or "".
   std::string why(const Finding& f) const {
-    switch (f.noFix) {
-      case NoFix::kNone:
+    switch (f.absent) {
+      case NoCommand::kNone:
+      case NoCommand::kStandardInput:
+      case NoCommand::kFileNameLineEnd:
+      case NoCommand::kEncodingFirst:
         return "";
-      case NoFix::kLineEndsFirst:
-        return "; no command deletes them until " +
-               std::string(report_.find(Kind::kCrLineEnds) != nullptr
-                               ? "the lines that end in a CR alone end in LF"
-                               : "the file is converted to UTF-8");
-      case NoFix::kNotUtf16:
+      case NoCommand::kNotUtf16:
         return ": " +
                (f.evidence != kNoTag
-                    ? "it holds UTF-8 text without a NUL, such as " + tagAndLine(f.evidence)
+                    ? "it is UTF-8 text with stray NUL bytes, such as " + tagAndLine(f.evidence)
                     : utf16Flaw()) +
                "; no command is offered, for converting the file from UTF-16 would garble it";
-      case NoFix::kMixedEncodings:
-        return "; the file also holds valid UTF-8 beyond ASCII, such as " + tagAndLine(f.evidence) +
-               ", which converting the whole file from Latin-1 would garble: no command is "
+      case NoCommand::kMixedEncodings:
+        // The bytes that decide it may be a byte-order mark that is no mark, as a second
+        // one on a line of its own is: no tag of its own shows it then.
+        return "; the file also holds valid UTF-8 beyond ASCII" +
+               (f.evidence != kNoTag ? ", such as " + tagAndLine(f.evidence) : std::string()) +
+               ", which converting the whole file from a code page would garble: no command is "
                "offered";
-      case NoFix::kNulBytes:
-        return "; the file holds NUL bytes, which Latin-1 text has none of: no command is offered";
-      case NoFix::kOtherCommand:
-        return f.kind == Kind::kInvalidUtf8
-                   ? "; converting the file from UTF-16 mends them (see the NUL bytes)"
-                   : "";
+      case NoCommand::kNulBytes:
+        return "; the file holds NUL bytes, which no 8-bit text has: no command is offered";
+      case NoCommand::kNoCodePage:
+        return "; no 8-bit code page reads every byte of the file as a character a name "
+               "means: no command is offered";
+      case NoCommand::kOtherCommand:
+        return f.kind == Kind::kInvalidUtf8 ? "; converting the file from UTF-16 mends them" : "";
     }
     return "";
   }
@@ -385,13 +543,20 @@ class Messages {
   }
 
   std::string verdict(const Finding& f) const {
-    const Verdict& verdict = survey_.verdict;
+    const VerdictFacts& verdict = report_.verdict;
     if (verdict.status == 0) {
       return "tagtree succeeds: it prints " +
              (f.count == 0 ? std::string("nothing") : counted(f.count, "path", "paths"));
     }
     return "tagtree fails" + std::string(f.line != 0 ? " here" : "") + ", printing \"" +
-           kErrorLinePrefix + verdict.message + "\"";
+           verdict.errorLine + "\"";
+  }
+
+  std::string treeCommandText() const {
+    if (!whole_) return "";
+    if (!report_.tree->command.empty()) return "";
+    return "; its paths hold names that are not UTF-8, which must be converted before they "
+           "can be printed";
   }
 
   std::string blank(const Finding& f) const {
@@ -401,7 +566,7 @@ class Messages {
     return text + "; without " +
            (run_ == nullptr ? std::string("them")
                             : "the " + counted(f.count, "blank line", "blank lines")) +
-           ", " + counted(f.left, "line", "lines") + ", " + against(f.left, kMaxLines) + why(f);
+           ", " + counted(f.left, "line", "lines") + ", " + against(f.left, kMaxLines);
   }
 
   std::string overfull(const Finding& f) const {
@@ -416,7 +581,28 @@ class Messages {
   std::string invalid(const Finding& f) const {
     return (f.many.size() == 1 ? "1 tag is" : grouped(f.many.size()) + " tags are") +
            " not valid UTF-8, which tagtree cannot print: " +
-           joined(listed(f.many, f.many.size())) + why(f);
+           joined(listed(f.many, f.many.size())) + codePagesText(f) + why(f);
+  }
+
+  // The code pages that read a file in one: the likeliest, with its first name as that
+  // reads it, and how many others do.
+  std::string codePagesText(const Finding& f) const {
+    if (f.fix != Fix::kFromCodePage || report_.codePages.empty()) return "";
+    const CodePageNames& likeliest = report_.codePages.front();
+    const std::size_t others = report_.codePages.size() - 1;
+    return "; the file is in an 8-bit code page: as " + std::string(likeliest.page.label) +
+           ", the likeliest, " + tag(f.many.front()) + " reads " +
+           quotedName(likeliest.names.front()) +
+           (others == 0
+                ? std::string()
+                : ", and " + counted(others, "other code page reads", "other code pages read") +
+                      " the file too");
+  }
+
+  std::string slash(const Finding& f) const {
+    return joined(listed(f.many, f.many.size())) + (f.many.size() == 1 ? " holds" : " hold") +
+           " \"/\", which tagtree prints between a parent and its child: a path of " +
+           (f.many.size() == 1 ? "it reads" : "them reads") + " as a deeper one";
   }
 
   std::string separators(const Finding& f) const {
@@ -436,10 +622,7 @@ class Messages {
   // What keeps the file from decoding as UTF-16 in the byte order its mark or its NUL
   // bytes suggest.
   std::string utf16Flaw() const {
-    const Utf16Mark order =
-        survey_.utf16Mark != Utf16Mark::kNone ? survey_.utf16Mark : survey_.utf16Order;
-    if (order == Utf16Mark::kNone) return "its NUL bytes suggest neither byte order";
-    switch (order == Utf16Mark::kBigEndian ? survey_.utf16Big : survey_.utf16Little) {
+    switch (survey_.encoding.notUtf16) {
       case Utf16Flaw::kOddLength:
         return "it has an odd number of bytes";
       case Utf16Flaw::kLoneSurrogate:
@@ -449,6 +632,12 @@ class Messages {
       case Utf16Flaw::kNoNulAtStart:
         return "its first " + grouped(Utf16Reading::kLookAhead) +
                " bytes hold no NUL, as those of UTF-16 text do";
+      case Utf16Flaw::kNoOrder:
+        return "its NUL bytes suggest neither byte order";
+      case Utf16Flaw::kUtf8Text:
+        return "it reads as UTF-8, and too few of its bytes are NUL for UTF-16";
+      case Utf16Flaw::kTooFewNuls:
+        return "too few of its bytes are NUL for UTF-16";
       case Utf16Flaw::kStrayNul:
       case Utf16Flaw::kNone:
         break;
@@ -462,7 +651,16 @@ class Messages {
   bool whole_;
 };
 
+std::string commandPrefix(Fix fix, std::string_view from) {
+  if (fix == Fix::kFromCodePage) return "tagtree-explain --fix --from=" + std::string(from);
+  return "tagtree-explain --fix=" + std::string(fixName(fix));
+}
+
 }  // namespace
+
+bool FixRequest::allows(Fix fix) const {
+  return only.empty() || std::find(only.begin(), only.end(), fix) != only.end();
+}
 
 const Finding* Report::find(Kind kind) const {
   for (const Finding& finding : findings) {
@@ -472,35 +670,29 @@ const Finding* Report::find(Kind kind) const {
 }
 
 Report reportOf(const Survey& survey, std::string_view fileName,
-                std::optional<std::vector<Applied>> applied) {
+                std::optional<std::vector<Applied>> applied, std::optional<Plan> plan) {
   Report report(survey, fileName, std::move(applied));
-  Finder(report).find();
+  Finder(report, fileName).find();
+  if (plan) setPlan(report, std::move(*plan));
   return report;
 }
 
-TreeCounts treeCounts(const UnboundedTree& tree) {
-  TreeCounts counts;
-  for (const TreeSpot& spot : tree.spots) {
-    switch (spot.place) {
-      case TreePlace::kTopLevel:
-        ++counts.topLevel;
-        break;
-      case TreePlace::kChild:
-        ++counts.children;
-        break;
-      case TreePlace::kManyParents:
-        ++counts.manyParents;
-        break;
-      case TreePlace::kUnderChild:
-        ++counts.underChild;
-        break;
-    }
-  }
-  return counts;
+bool offersFix(const Report& report) {
+  return std::any_of(report.findings.begin(), report.findings.end(),
+                     [](const Finding& finding) { return finding.fix != Fix::kNone; });
 }
 
-std::string treeSummary(const Report& report) {
-  const TreeCounts tree = treeCounts(report.survey.unbounded);
+void setPlan(Report& report, Plan plan) {
+  plan.command = "tagtree-explain --fix" +
+                 (plan.guess ? " --from=" + std::string(plan.from.encoding) : std::string()) + " " +
+                 shellWord(report.fileName);
+  if (report.standardInput()) plan.absent = NoCommand::kStandardInput;
+  if (!report.standardInput() && report.fileName.ends_with('\n'))
+    plan.absent = NoCommand::kFileNameLineEnd;
+  report.plan = std::move(plan);
+}
+
+std::string treeSummary(const TreeFacts& tree) {
   std::string text = counted(tree.topLevel + tree.children, "path", "paths") + ": " +
                      counted(tree.topLevel, "top-level tag", "top-level tags") +
                      (tree.children == 0 ? " and no child"
@@ -517,6 +709,23 @@ std::string treeSummary(const Report& report) {
               : grouped(tree.manyParents) + many + " and " + grouped(tree.underChild) + under);
 }
 
+std::string afterText(const VerdictFacts& after) {
+  if (after.status == 0) {
+    return "succeeds and prints " +
+           (after.paths == 0 ? std::string("nothing") : counted(after.paths, "path", "paths"));
+  }
+  return "still fails, printing \"" + after.errorLine + "\"";
+}
+
+std::string planText(const Plan& plan) {
+  std::vector<std::string> steps;
+  for (const Applied& fix : plan.fixes) steps.push_back(plannedText(fix));
+  return (plan.guess ? "if the file is " + std::string(plan.from.label) +
+                           ", --fix --from=" + std::string(plan.from.encoding)
+                     : std::string("--fix")) +
+         " would " + joined(steps) + "; tagtree then " + afterText(plan.after);
+}
+
 std::uint64_t lineCount(const Report& report, const Finding& finding) {
   std::uint64_t lines = 0;
   forEachRun(report, finding,
@@ -527,6 +736,11 @@ std::uint64_t lineCount(const Report& report, const Finding& finding) {
 std::string messageOf(const Report& report, const Finding& finding, const LineList::Run* run,
                       bool whole) {
   return Messages(report, run, whole).of(finding);
+}
+
+std::string tagsMessageOf(const Report& report, const Finding& finding,
+                          std::span<const std::uint32_t> tags, bool first) {
+  return Messages(report, nullptr, true).ofTags(finding, tags, first);
 }
 
 std::string whyNoCommand(const Report& report, const Finding& finding) {
@@ -557,6 +771,56 @@ std::vector<std::string> tagsWithLines(const Report& report, std::span<const std
   for (std::size_t i = 0; i < shown.size(); ++i)
     shown[i] += " (line " + grouped(report.survey.facts[slots[i]].firstLine) + ")";
   return shown;
+}
+
+std::string shellWord(std::string_view fileName) {
+  if (fileName == "-" || fileName.ends_with('\n')) return "FILE";
+  const std::string path =
+      fileName.starts_with("-") ? "./" + std::string(fileName) : std::string(fileName);
+  if (!path.empty() && std::all_of(path.begin(), path.end(), plainInShell)) return path;
+  if (printableUtf8(path)) {
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  }
+  // printf reads its format's backslash escapes and % conversions; every other byte but
+  // the plain ones goes as a three-digit octal escape, which it turns back into the byte.
+  std::string format;
+  for (const char c : path) {
+    if (plainInShell(c) || c == ' ') {
+      format += c;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    format += '\\';
+    format += static_cast<char>('0' + (byte >> 6));
+    format += static_cast<char>('0' + (byte >> 3 & 7));
+    format += static_cast<char>('0' + (byte & 7));
+  }
+  return "\"$(printf '" + format + "')\"";
+}
+
+std::string fixCommand(Fix fix, std::string_view from, std::string_view fileName) {
+  if (fix == Fix::kNone) return "";
+  return commandPrefix(fix, from) + " " + shellWord(fileName);
+}
+
+std::string_view encodingLabel(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUtf8:
+      return "UTF-8";
+    case TextEncoding::kUtf16Le:
+      return "UTF-16LE";
+    case TextEncoding::kUtf16Be:
+      return "UTF-16BE";
+    case TextEncoding::kCodePage:
+      return "an 8-bit code page";
+    case TextEncoding::kMixed:
+      return "UTF-8 mixed with another encoding";
+    case TextEncoding::kUnknown:
+      break;
+  }
+  return "of no encoding known";
 }
 
 std::string_view severityName(Severity severity) {
@@ -591,8 +855,12 @@ std::string_view kindName(Kind kind) {
       return "overfull-line";
     case Kind::kTooManyChildren:
       return "too-many-children";
+    case Kind::kUnprintableName:
+      return "unprintable-name";
     case Kind::kTreeWithoutLimits:
       return "tree-without-limits";
+    case Kind::kUtf16:
+      return "utf-16";
     case Kind::kByteOrderMark:
       return "byte-order-mark";
     case Kind::kNulBytes:
@@ -603,6 +871,8 @@ std::string_view kindName(Kind kind) {
       return "cr-line-ends";
     case Kind::kAlikeTags:
       return "alike-tags";
+    case Kind::kSlashInName:
+      return "slash-in-name";
     case Kind::kCommaSeparated:
       return "comma-separated";
     case Kind::kSemicolonSeparated:
@@ -613,100 +883,83 @@ std::string_view kindName(Kind kind) {
   return "tab-separated";
 }
 
-std::string_view noFixName(NoFix why) {
+std::string_view noCommandName(NoCommand why) {
   switch (why) {
-    case NoFix::kNone:
+    case NoCommand::kNone:
       return "";
-    case NoFix::kNotUtf16:
+    case NoCommand::kNotUtf16:
       return "not-utf-16";
-    case NoFix::kMixedEncodings:
+    case NoCommand::kMixedEncodings:
       return "mixed-encodings";
-    case NoFix::kNulBytes:
+    case NoCommand::kNulBytes:
       return "nul-bytes";
-    case NoFix::kLineEndsFirst:
-      return "line-ends-first";
-    case NoFix::kOtherCommand:
+    case NoCommand::kNoCodePage:
+      return "no-code-page";
+    case NoCommand::kEncodingFirst:
+      return "encoding-first";
+    case NoCommand::kOtherCommand:
+      return "other-command";
+    case NoCommand::kStandardInput:
+      return "standard-input";
+    case NoCommand::kFileNameLineEnd:
       break;
   }
-  return "other-command";
-}
-
-std::string treeCommand(std::string_view fileName) {
-  return "tagtree-explain --tree " + shellFileWord(fileName);
-}
-
-std::string commandOf(Fix fix, std::string_view fileName) {
-  const std::string file = shellFileWord(fileName);
-  switch (fix) {
-    case Fix::kNone:
-      return "";
-    case Fix::kDeleteBlankLines:
-      // A line without tags holds only empty words and words of one space: " ", then "; "
-      // and " " over and over. A CR before the line's LF is allowed for CR LF files.
-      return "sed -i -E '/^ ?(;  ?)*\\r?$/d' " + file;
-    case Fix::kRemoveByteOrderMark:
-      return "sed -i '1s/^\\xEF\\xBB\\xBF//' " + file;
-    case Fix::kFromUtf16:  // iconv reads the byte order from the mark, and drops it
-      return convertCommand("UTF-16", fileName);
-    case Fix::kFromUtf16Le:
-      return convertCommand("UTF-16LE", fileName);
-    case Fix::kFromUtf16Be:
-      return convertCommand("UTF-16BE", fileName);
-    case Fix::kFromLatin1:
-      return convertCommand("LATIN1", fileName);
-    case Fix::kFromWindows1252:
-      return convertCommand("WINDOWS-1252", fileName);
-    case Fix::kCrToLf:
-      // perl reads lines at LF, so a CR LF pair stays whole, and a file of CR line ends
-      // is one line whose CRs all turn into LF.
-      break;
-  }
-  return "perl -pi -e 's/\\r(?!\\n)/\\n/g' " + file;
+  return "file-name-ends-in-line-end";
 }
 
 std::string_view fixName(Fix fix) {
   switch (fix) {
     case Fix::kNone:
       return "";
-    case Fix::kDeleteBlankLines:
-      return "delete-blank-lines";
     case Fix::kRemoveByteOrderMark:
       return "remove-byte-order-mark";
     case Fix::kFromUtf16:
-    case Fix::kFromUtf16Le:
-    case Fix::kFromUtf16Be:
       return "from-utf-16";
-    case Fix::kFromLatin1:
-      return "from-latin-1";
-    case Fix::kFromWindows1252:
-      return "from-windows-1252";
+    case Fix::kFromCodePage:
+      return "from-code-page";
     case Fix::kCrToLf:
+      return "cr-to-lf";
+    case Fix::kDeleteBlankLines:
       break;
   }
-  return "cr-to-lf";
+  return "delete-blank-lines";
 }
 
 std::string appliedText(const Applied& applied) {
   switch (applied.fix) {
     case Fix::kNone:
       return "";
-    case Fix::kDeleteBlankLines:
-      return "deleted " + counted(applied.lines, "blank line", "blank lines");
     case Fix::kRemoveByteOrderMark:
-      return "removed the byte-order mark";
+      return applied.count == 1 ? "removed the byte-order mark"
+                                : "removed " + grouped(applied.count) + " byte-order marks";
     case Fix::kFromUtf16:
-    case Fix::kFromUtf16Le:
-    case Fix::kFromUtf16Be:
-      return "converted it from UTF-16 to UTF-8";
-    case Fix::kFromLatin1:
-      return "converted it from Latin-1 to UTF-8";
-    case Fix::kFromWindows1252:
-      return "converted it from Windows-1252 to UTF-8";
+    case Fix::kFromCodePage:
+      return "converted it from " + applied.encoding + " to UTF-8";
     case Fix::kCrToLf:
+      return "ended with LF the " + counted(applied.count, "line", "lines") +
+             " that ended in a CR alone";
+    case Fix::kDeleteBlankLines:
       break;
   }
-  return "ended with LF the " + counted(applied.lines, "line", "lines") +
-         " that ended in a CR alone";
+  return "deleted " + counted(applied.count, "blank line", "blank lines");
+}
+
+std::string plannedText(const Applied& applied) {
+  switch (applied.fix) {
+    case Fix::kNone:
+      return "";
+    case Fix::kRemoveByteOrderMark:
+      return applied.count == 1 ? "remove the byte-order mark"
+                                : "remove " + grouped(applied.count) + " byte-order marks";
+    case Fix::kFromUtf16:
+    case Fix::kFromCodePage:
+      return "convert the file from " + applied.encoding + " to UTF-8";
+    case Fix::kCrToLf:
+      return "end " + counted(applied.count, "line", "lines") + " with LF";
+    case Fix::kDeleteBlankLines:
+      break;
+  }
+  return "delete " + counted(applied.count, "blank line", "blank lines");
 }
 
 }  // namespace tagtree::explain

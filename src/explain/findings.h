@@ -1,10 +1,13 @@
-// The report of tagtree-explain as one model: what a survey finds, each finding decided
+// The report of tagtree-explain as one model: what a survey finds, each thing decided
 // once, as data, for the three forms to lay out. A finding has its severity and kind, the
 // lines and tags it is about, what it counts, what a change would leave and whether that
-// alone brings a limit within bounds, how many of its tags a list shows, and the command
-// that fixes it, or why none is offered. The text form words them for people, the GNU form
-// writes a line for each place, the JSON form carries them as they are; none of them
-// decides anything a finding decides.
+// alone brings a limit within bounds, how many of its tags a list shows, and the fix
+// that mends it with the command that applies it, or why there is none. Beside the
+// findings the report holds tagtree's verdict, the sizes against the limits, each tag's
+// place and why, the tree without the limits, the code pages that read a file that is
+// not UTF-8, and everything --fix would do. The text form words them for people, the GNU
+// form writes a line for each place, the JSON form carries them as they are; none of them
+// decides anything the model decides.
 #ifndef TAGTREE_EXPLAIN_FINDINGS_H_
 #define TAGTREE_EXPLAIN_FINDINGS_H_
 
@@ -15,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "explain/code_page.h"
 #include "explain/shown_name.h"
 #include "explain/survey.h"
 
@@ -36,12 +40,15 @@ enum class Kind : std::uint8_t {
   kOnceOnlyTags,        // the tags that occur once, in a file of too many tags
   kOverfullLine,        // a line of more than 50 tags
   kTooManyChildren,     // a tag that would have more than 50 children
+  kUnprintableName,     // the first name tagtree would print that is not UTF-8
   kTreeWithoutLimits,   // what tagtree's rule gives a file past its limits, without them
+  kUtf16,               // the file is UTF-16, which tagtree reads as UTF-8
   kByteOrderMark,       // the input starts with a UTF-8 byte-order mark
-  kNulBytes,            // NUL bytes in tags: UTF-16, or stray ones
+  kNulBytes,            // NUL bytes in tags of a file that is not UTF-16
   kInvalidUtf8,         // names that are not valid UTF-8
   kCrLineEnds,          // lines that end in a CR alone
   kAlikeTags,           // one group of tags alike but for letter case, forms or end spaces
+  kSlashInName,         // names that hold '/', whose paths read as deeper ones
   kCommaSeparated,      // lines without "; " that hold ", "
   kSemicolonSeparated,  // lines without "; " that hold ';'
   kTabSeparated,        // lines without "; " that hold a tab
@@ -50,52 +57,67 @@ enum class Kind : std::uint8_t {
 // Returns the stable name of `kind`, such as "too-many-lines", for scripts.
 std::string_view kindName(Kind kind);
 
-// The commands the report offers, each a change that loses no tag.
+// The fixes --fix applies, in the order it applies them. All but kFromCodePage are
+// certain: they lose no tag and change no character. Which 8-bit code page a file is in
+// is a guess, applied only where the person names it.
 enum class Fix : std::uint8_t {
   kNone,
-  kDeleteBlankLines,     // deletes the lines without tags
-  kRemoveByteOrderMark,  // removes the UTF-8 byte-order mark
-  kFromUtf16,            // converts the file from UTF-16 with a byte-order mark to UTF-8
-  kFromUtf16Le,          // converts the file from UTF-16LE to UTF-8
-  kFromUtf16Be,          // converts the file from UTF-16BE to UTF-8
-  kFromLatin1,           // converts the whole file from Latin-1 to UTF-8
-  kFromWindows1252,      // converts the whole file from Windows-1252 to UTF-8
+  kRemoveByteOrderMark,  // removes the UTF-8 byte-order marks that start the file
+  kFromUtf16,            // converts the file from UTF-16 of the byte order decided
+  kFromCodePage,         // converts the file from the 8-bit code page named
   kCrToLf,               // ends with LF the lines that end in a CR alone
+  kDeleteBlankLines,     // deletes the lines without tags
 };
 
-// Why a finding that a command could fix offers none.
-enum class NoFix : std::uint8_t {
-  kNone,
-  kNotUtf16,        // the NUL bytes are not where UTF-16 puts them, or the file holds
-                    // UTF-8 text too: converting it from UTF-16 would garble it
-  kMixedEncodings,  // the file holds valid UTF-8 beyond ASCII too: converting it whole
-                    // from Latin-1 would garble that
-  kNulBytes,        // the file holds NUL bytes: Latin-1 text has none
-  kLineEndsFirst,   // the lines, as sed reads them, are not tagtree's until the line ends
-                    // or the encoding are fixed first
-  kOtherCommand,    // the command of another finding fixes it
-};
+// The fixes in the order --fix applies them.
+inline constexpr Fix kFixOrder[] = {Fix::kRemoveByteOrderMark, Fix::kFromUtf16, Fix::kFromCodePage,
+                                    Fix::kCrToLf, Fix::kDeleteBlankLines};
 
-// Returns the stable name of `fix`, such as "delete-blank-lines", for scripts.
+// Returns the stable name of `fix`, such as "delete-blank-lines", for scripts and for
+// --fix=NAME.
 std::string_view fixName(Fix fix);
 
-// A fix that --fix applied, and the lines it mended or deleted, where it counts them.
+// Returns whether the result of `fix` is certain, not a guess.
+inline bool isCertain(Fix fix) { return fix != Fix::kNone && fix != Fix::kFromCodePage; }
+
+// Why a finding that a fix might mend carries no command that runs as written.
+enum class NoCommand : std::uint8_t {
+  kNone,
+  kNotUtf16,        // NUL bytes, but the file does not decode as UTF-16
+  kMixedEncodings,  // the file holds valid UTF-8 beyond ASCII too: converting it whole
+                    // from a code page would garble that
+  kNulBytes,        // the file holds NUL bytes, which no 8-bit text has
+  kNoCodePage,      // no 8-bit code page reads the file cleanly
+  kEncodingFirst,   // the lines are not settled until the file is converted to UTF-8
+  kOtherCommand,    // the fix of another finding mends it
+  kStandardInput,   // the input is standard input, which --fix cannot replace
+  kFileNameLineEnd  // the file's name ends in a line end, which no shell word can name
+};
+
+// Returns the stable name of `why`, such as "mixed-encodings", for scripts.
+std::string_view noCommandName(NoCommand why);
+
+// A fix that --fix applied, or would apply, and what it counts: the lines it mended or
+// deleted, the marks it removed; and the encoding it converted from, as people write it.
 struct Applied {
-  Fix fix;
-  std::uint64_t lines;
+  Fix fix = Fix::kNone;
+  std::uint64_t count = 0;
+  std::string encoding;  // "UTF-16LE", "Windows-1252"
 };
 
 // Returns what `applied` did, as a person reads it: "deleted 3 blank lines".
 std::string appliedText(const Applied& applied);
 
-// Returns the stable name of `why`, such as "mixed-encodings", for scripts.
-std::string_view noFixName(NoFix why);
+// Returns what `applied` would do: "delete 3 blank lines".
+std::string plannedText(const Applied& applied);
 
 struct Finding {
   Severity severity = Severity::kNote;
   Kind kind = Kind::kVerdict;
-  Fix fix = Fix::kNone;             // the command that fixes it
-  NoFix noFix = NoFix::kNone;       // why there is none, where there might be
+  Fix fix = Fix::kNone;                 // the fix that mends it
+  std::string command;                  // the command that applies the fix, or ""
+  NoCommand absent = NoCommand::kNone;  // why the command does not run as written, or
+                                        // why there is no fix
   bool withinLimit = false;         // the change `left` counts after brings the limit within bounds
   std::uint64_t line = 0;           // its one line, or 0: see forEachRun
   const LineList* lines = nullptr;  // or its lines
@@ -115,9 +137,94 @@ struct Finding {
 // are; the GNU and JSON forms list all, but a sentence names at most this many.
 inline constexpr std::size_t kListed = 10;
 
+// Where tagtree stops, as its verdict tells it.
+enum class Stop : std::uint8_t {
+  kNowhere,         // it succeeds
+  kAtTag,           // on the line where the 101st distinct tag first appears
+  kAtLineEnd,       // at the end of the 51st line, or of a line of too many tags
+  kBeforePrinting,  // after reading the file, at a tag with too many children
+  kAtName,          // in the path of a name that is not UTF-8, after printing those before
+  kElsewhere,       // any other failure
+};
+
+// What tagtree does with the file.
+struct VerdictFacts {
+  Outcome outcome = Outcome::kSucceeds;
+  int status = 0;
+  std::string errorLine;  // what it prints last, "Error: ...", or "" where it succeeds
+  Stop stop = Stop::kNowhere;
+  std::uint64_t line = 0;      // the line where it stops, or 0
+  std::uint32_t tag = kNoTag;  // the tag it stops at: the 101st, the parent of too many
+                               // children, the name not UTF-8
+  std::uint64_t paths = 0;     // the paths it prints whole
+  std::uint64_t children = 0;  // the children of the parent of too many
+};
+
+// One of the file's sizes against its limit.
+struct Size {
+  enum class What : std::uint8_t { kLines, kDistinctTags, kTagsInALine } what;
+  std::uint64_t value;
+  std::uint64_t limit;
+  std::uint64_t line;  // kTagsInALine: the line that holds them, or 0
+  bool over() const { return value > limit; }
+};
+
+// Where a tag ends up when tagtree succeeds, and why.
+enum class Placement : std::uint8_t {
+  kTopLevel,        // no tag on its lines takes it
+  kChild,           // one top-level tag takes it
+  kSeveralParents,  // two or more tags take it: left out
+  kUnderChild,      // one tag takes it, which another takes: left out
+  kEachOther,       // one tag takes it, and it takes that one: left out
+};
+
+// A tag that takes another as its child: its count, the most a child of it may occur,
+// and the first line the two share.
+struct Parent {
+  std::uint32_t slot;
+  std::uint64_t count;
+  std::uint64_t takesUpTo;
+  std::uint64_t sharedLine;
+};
+
+struct PlacedTag {
+  Placement placement = Placement::kTopLevel;
+  std::vector<Parent> parents;  // every tag that takes it
+  // kUnderChild: the tags that take its parent.
+  std::vector<std::uint32_t> grandparents;
+};
+
+// The tree tagtree's rule gives the file without its limits, where tagtree stops at one.
+struct TreeFacts {
+  std::uint64_t topLevel = 0, children = 0, manyParents = 0, underChild = 0;
+  // Most of its tags are left out for having two or more parents: why, in a sentence.
+  bool mostHaveManyParents = false;
+  // The command that prints its paths, or "" where a path holds a name that is not UTF-8,
+  // so that the command would stop there: the file must be converted first.
+  std::string command;
+};
+
+// An 8-bit code page that reads every byte of the file, and the first names that are not
+// UTF-8 as it reads them, in UTF-8.
+struct CodePageNames {
+  CodePage page;
+  std::vector<std::string> names;  // of the first kListed such tags
+};
+
+// Everything --fix would do, in order, and what tagtree would then do.
+struct Plan {
+  std::vector<Applied> fixes;
+  CodePage from;        // the code page it names, the likeliest, where it converts from one
+  bool guess = false;   // it converts from a code page, which is a guess
+  std::string command;  // the command that does it all
+  NoCommand absent = NoCommand::kNone;  // why the command does not run as written
+  VerdictFacts after;                   // tagtree's verdict on the file then
+};
+
 // The report: the survey's findings, in the order a person should read them: tagtree's
 // verdict, the limits broken and what would bring each within bounds, then the warnings,
-// the causes of others before them. Findings point into the survey, which must outlive it.
+// the causes of others before them; and what the findings decide beside them. Findings
+// point into the survey, which must outlive the report.
 struct Report {
   Report(const Survey& surveyed, std::string_view file,
          std::optional<std::vector<Applied>> fixesApplied)
@@ -130,16 +237,57 @@ struct Report {
   // What --fix did to the file before it was surveyed; none without --fix.
   std::optional<std::vector<Applied>> applied;
 
+  VerdictFacts verdict;
+  std::vector<Size> sizes;
+  bool hierarchyKnown = false;           // whether a tag's children are known: the file is within
+                                         // the limits of lines, tags and tags in a line
+  std::vector<PlacedTag> places;         // by slot, where tagtree succeeds
+  std::optional<TreeFacts> tree;         // where tagtree stops at a limit
+  std::vector<CodePageNames> codePages;  // the code pages that read the file, likeliest first
+  std::optional<Plan> plan;              // where --fix would change the file
+
   // Returns the finding of `kind`, the first where there are several, or null.
   const Finding* find(Kind kind) const;
   // Returns whether the input is standard input.
   bool standardInput() const { return fileName == "-"; }
 };
 
-// Returns the report on `survey` of the input called `fileName` ("-" for standard input).
-// Throws std::bad_alloc.
+// What --fix is asked to do: which certain fixes, and the code page to convert from.
+struct FixRequest {
+  std::vector<Fix> only;  // the certain fixes named with --fix=NAME; empty for all
+  std::string from;       // the encoding named with --from, as iconv knows it; "" for none
+
+  // Returns whether the fix `fix` (certain) may be applied.
+  bool allows(Fix fix) const;
+};
+
+// Returns the report on `survey` of the input called `fileName` ("-" for standard
+// input), after `applied` where --fix applied those fixes, with `plan` where --fix would
+// change the file. Throws std::bad_alloc.
 Report reportOf(const Survey& survey, std::string_view fileName,
-                std::optional<std::vector<Applied>> applied = std::nullopt);
+                std::optional<std::vector<Applied>> applied = std::nullopt,
+                std::optional<Plan> plan = std::nullopt);
+
+// Returns whether `report` offers a fix: whether planning --fix is worth reading the file
+// again.
+bool offersFix(const Report& report);
+
+// Gives `report` the plan `plan` of what --fix would do, with its command.
+void setPlan(Report& report, Plan plan);
+
+// Calls `visit(tags, first, last)` for each run of `slots` (in slot order) whose first
+// lines are consecutive or the same, with the run's tags and its first and last line.
+template <typename Visit>
+void forEachTagRun(const Report& report, std::span<const std::uint32_t> slots, Visit&& visit) {
+  // Slots are in order of first occurrence, so their first lines never go down.
+  std::size_t from = 0;
+  for (std::size_t to = 1; to <= slots.size(); ++to) {
+    const std::uint64_t last = report.survey.facts[slots[to - 1]].firstLine;
+    if (to < slots.size() && report.survey.facts[slots[to]].firstLine <= last + 1) continue;
+    visit(slots.subspan(from, to - from), report.survey.facts[slots[from]].firstLine, last);
+    from = to;
+  }
+}
 
 // Calls `visit(first, last)` for each run of consecutive lines `finding` is about, in order:
 // its one line, its lines, or the first lines of its tags.
@@ -153,31 +301,27 @@ void forEachRun(const Report& report, const Finding& finding, Visit&& visit) {
     visit(finding.line, finding.line);
     return;
   }
-  // Slots are in order of first occurrence, so their first lines never go down.
-  std::uint64_t first = 0, last = 0;
-  for (const std::uint32_t slot : finding.tags()) {
-    const std::uint64_t line = report.survey.facts[slot].firstLine;
-    if (first != 0 && line <= last + 1) {
-      last = line;
-      continue;
-    }
-    if (first != 0) visit(first, last);
-    first = last = line;
-  }
-  if (first != 0) visit(first, last);
+  forEachTagRun(report, finding.tags(),
+                [&](std::span<const std::uint32_t> tags, std::uint64_t first, std::uint64_t last) {
+                  (void)tags;
+                  visit(first, last);
+                });
 }
-
-// The tags of the tree without tagtree's limits, by their place in it.
-struct TreeCounts {
-  std::uint64_t topLevel = 0, children = 0, manyParents = 0, underChild = 0;
-};
-TreeCounts treeCounts(const UnboundedTree& tree);
 
 // Returns what the tree without tagtree's limits of the report's file holds: "15 paths: 4
 // top-level tags and 11 children under them; it leaves out 189 tags, 150 with two or more
 // parents and 39 whose one parent is itself a child", or "5 paths: 5 top-level tags and no
 // child; ...".
-std::string treeSummary(const Report& report);
+std::string treeSummary(const TreeFacts& tree);
+
+// Returns what tagtree does after --fix: "succeeds and prints 3 paths", "still fails,
+// printing \"Error: ...\"".
+std::string afterText(const VerdictFacts& after);
+
+// Returns everything the plan does, as a sentence without its final period: "--fix would
+// remove the byte-order mark, end 56 lines with LF and delete 55 blank lines; tagtree then
+// succeeds and prints 3 paths".
+std::string planText(const Plan& plan);
 
 // Returns the number of lines `finding` is about.
 std::uint64_t lineCount(const Report& report, const Finding& finding);
@@ -189,17 +333,27 @@ std::uint64_t lineCount(const Report& report, const Finding& finding);
 std::string messageOf(const Report& report, const Finding& finding,
                       const LineList::Run* run = nullptr, bool whole = true);
 
+// Returns the sentence of the GNU form for the tags `tags` of `finding`, a finding about
+// tags that writes a line for each tag or run of them, `first` being its first such line:
+// "\"caf\\xE9\" is not valid UTF-8, which tagtree cannot print".
+std::string tagsMessageOf(const Report& report, const Finding& finding,
+                          std::span<const std::uint32_t> tags, bool first);
+
 // Returns why `finding` offers no command, after "; ", or "" where that is not the case.
 std::string whyNoCommand(const Report& report, const Finding& finding);
 
-// Returns the shell command of `fix` for the file `fileName` as the command line named it
-// ("-" for standard input, which it calls FILE), quoted for a POSIX shell and never taken
-// for an option; "" for Fix::kNone.
-std::string commandOf(Fix fix, std::string_view fileName);
+// Returns the command that applies `fix` alone (with `from`, the code page, for
+// kFromCodePage) to the file `fileName` as the command line named it ("-" for standard
+// input, which it calls FILE), quoted for a POSIX shell and never taken for an option.
+std::string fixCommand(Fix fix, std::string_view from, std::string_view fileName);
 
-// Returns the command that prints the tree without tagtree's limits of the file
-// `fileName`, named as commandOf names it.
-std::string treeCommand(std::string_view fileName);
+// Returns `fileName` as one word for a POSIX shell that no command takes for an option:
+// as it is where it needs no quoting, in single quotes where it does, as
+// "$(printf '...')" with octal escapes where it is not UTF-8 or holds a control
+// character; "./" before a name that starts with '-'; "FILE", for the person to fill in,
+// for standard input ("-") and for a name that ends in a line end, which a command's
+// output loses.
+std::string shellWord(std::string_view fileName);
 
 // Returns `n` and the noun for it: "1 time", "2 times", "1,024 times".
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many);
@@ -215,6 +369,9 @@ std::string against(std::uint64_t n, std::uint64_t limit);
 // shown so that where they differ from each other stays visible.
 std::vector<std::string> tagsWithLines(const Report& report, std::span<const std::uint32_t> slots,
                                        std::size_t n);
+
+// Returns the encoding decided for the file as a person writes it: "UTF-16LE".
+std::string_view encodingLabel(TextEncoding encoding);
 
 }  // namespace tagtree::explain
 

@@ -1,9 +1,12 @@
-// The fixes, each a pass over the bytes. The line and word cutting of the blank-line fix
-// is tagtree's: a line ends at CR, LF or CR LF, and a line is blank when all its words,
-// cut at "; ", are skipped ones.
+// The fixes, each a pass over the bytes; the conversions go through iconv. The line and
+// word cutting of the blank-line fix is tagtree's: a line ends at CR, LF or CR LF, and a
+// line is blank when all its words, cut at "; ", are skipped ones.
 #include "explain/fix.h"
 
+#include <algorithm>
+
 #include "base/byte_source.h"
+#include "explain/encoding.h"
 #include "explain/survey.h"
 #include "pipeline/word_scanner.h"
 
@@ -12,69 +15,21 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Appends `code` (at most U+10FFFF) as UTF-8.
-void appendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
+// Returns `bytes` without the UTF-8 byte-order marks that start them.
+std::string_view withoutMarks(std::string_view bytes) {
+  while (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+  return bytes;
 }
 
-// Returns UTF-16 `bytes` of the byte order `bigEndian` as UTF-8, without a byte-order mark
-// at the start; `bytes` where they do not decode.
-std::string fromUtf16(std::string_view bytes, bool bigEndian) {
-  if (bytes.size() % 2 != 0) return std::string(bytes);
-  const auto unitAt = [&](std::size_t at) {
-    const auto first = static_cast<unsigned char>(bytes[at]);
-    const auto second = static_cast<unsigned char>(bytes[at + 1]);
-    return static_cast<std::uint32_t>(bigEndian ? first << 8 | second : second << 8 | first);
-  };
-  std::string out;
-  out.reserve(bytes.size());
-  std::size_t at = bytes.size() >= 2 && unitAt(0) == 0xFEFF ? 2 : 0;
-  for (; at < bytes.size(); at += 2) {
-    std::uint32_t code = unitAt(at);
-    if (code >= 0xDC00 && code <= 0xDFFF) return std::string(bytes);
-    if (code >= 0xD800 && code <= 0xDBFF) {
-      at += 2;
-      const std::uint32_t trail = at < bytes.size() ? unitAt(at) : 0;
-      if (trail < 0xDC00 || trail > 0xDFFF) return std::string(bytes);
-      code = 0x10000 + ((code - 0xD800) << 10) + (trail - 0xDC00);
-    }
-    appendUtf8(out, code);
-  }
-  return out;
-}
-
-// The characters of Windows-1252's bytes 0x80 to 0x9F, where Latin-1 has control
-// characters; 0 for the five it leaves unassigned, which stay as Latin-1 reads them.
-constexpr std::uint16_t kWindows1252[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// Returns Latin-1 `bytes`, or Windows-1252 ones where `windows` says so, as UTF-8.
-std::string fromLatin1(std::string_view bytes, bool windows) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool c1 = byte >= 0x80 && byte <= 0x9F;
-    appendUtf8(out,
-               windows && c1 && kWindows1252[byte - 0x80] != 0 ? kWindows1252[byte - 0x80] : byte);
-  }
-  return out;
+// Returns UTF-16 `bytes` of the byte order `order` as UTF-8, without the byte-order mark
+// that starts them; `bytes` where they do not decode.
+std::string fromUtf16(std::string_view bytes, TextEncoding order) {
+  const bool big = order == TextEncoding::kUtf16Be;
+  const std::string_view mark = big ? "\xFE\xFF" : "\xFF\xFE";
+  const std::string_view text = bytes.starts_with(mark) ? bytes.substr(2) : bytes;
+  Conversion converted = convertToUtf8(big ? "UTF-16BE" : "UTF-16LE", text);
+  if (converted.refusal != Refusal::kNone) return std::string(bytes);
+  return std::move(converted.text);
 }
 
 std::string crToLf(std::string_view bytes) {
@@ -113,53 +68,177 @@ std::string withoutBlankLines(std::string_view bytes) {
   return out;
 }
 
+// Returns the line of `bytes` the byte at `offset` is on, counted as tagtree counts them.
+std::uint64_t lineAt(std::string_view bytes, std::uint64_t offset) {
+  std::uint64_t line = 1;
+  for (std::size_t at = 0; at < offset && at < bytes.size(); ++at) {
+    if (bytes[at] == '\n' ||
+        (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n')))
+      ++line;
+  }
+  return line;
+}
+
+// Converts `bytes` from the encoding `request.from` names, the UTF-8 byte-order marks that
+// start them first removed. Returns the refusal, leaving `bytes` as they were, or notes
+// what it did in `applied`.
+std::optional<FixRefusal> convert(std::string& bytes, const std::string& from,
+                                  std::vector<Applied>& applied) {
+  const EncodingDecision decision = decideEncoding(bytes);
+  FixRefusal refusal{FixRefusal::Why::kUnknownEncoding, from};
+  const auto refuse = [&](FixRefusal::Why why, std::uint64_t offset) {
+    refusal.why = why;
+    refusal.offset = offset;
+    refusal.line = lineAt(bytes, offset);
+    refusal.byte = offset < bytes.size() ? static_cast<unsigned char>(bytes[offset]) : 0;
+    return refusal;
+  };
+  if (isSingleByte(from) && decision.utf16Mark != Utf16Mark::kNone)
+    return refuse(FixRefusal::Why::kUtf16Mark, 0);
+  const std::string_view text = withoutMarks(bytes);
+  const std::uint64_t marks = (bytes.size() - text.size()) / kByteOrderMark.size();
+  Conversion converted = convertToUtf8(from, text);
+  switch (converted.refusal) {
+    case Refusal::kNone:
+      break;
+    case Refusal::kUnknownEncoding:
+      return refusal;
+    case Refusal::kUndecodable:
+      return refuse(FixRefusal::Why::kUndecodable, marks * 3 + converted.offset);
+    case Refusal::kHoldsUtf8:
+      return refuse(FixRefusal::Why::kHoldsUtf8, marks * 3 + converted.offset);
+    case Refusal::kC1Control:
+      refusal.character = converted.character;
+      return refuse(FixRefusal::Why::kC1Control, marks * 3 + converted.offset);
+    case Refusal::kNulCharacter:
+      return refuse(FixRefusal::Why::kNulCharacter, marks * 3 + converted.offset);
+  }
+  // A file of UTF-8 text is converted by no encoding: it would only be garbled.
+  if (decision.validUtf8() && decision.nulBytes == 0 && converted.text != text)
+    return refuse(FixRefusal::Why::kAlreadyUtf8, 0);
+  if (marks > 0) applied.push_back({Fix::kRemoveByteOrderMark, marks, ""});
+  if (converted.text != text) applied.push_back({Fix::kFromCodePage, 0, from});
+  bytes = std::move(converted.text);
+  return std::nullopt;
+}
+
+// Returns what tagtree does with `bytes`.
+VerdictFacts verdictOn(std::string_view bytes) {
+  TextSource source(bytes);
+  const Survey surveyed = survey(source);
+  return reportOf(surveyed, "-").verdict;
+}
+
 }  // namespace
 
-std::string applyFix(Fix fix, std::string_view bytes) {
+std::string applyFix(Fix fix, std::string_view bytes, TextEncoding order) {
   switch (fix) {
     case Fix::kNone:
+    case Fix::kFromCodePage:  // a guess: only convert() applies it, from a named code page
       break;
-    case Fix::kDeleteBlankLines:
-      return withoutBlankLines(bytes);
     case Fix::kRemoveByteOrderMark:
-      while (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
-      break;
+      return std::string(withoutMarks(bytes));
     case Fix::kFromUtf16:
-      return fromUtf16(bytes, bytes.starts_with("\xFE\xFF"));
-    case Fix::kFromUtf16Le:
-      return fromUtf16(bytes, false);
-    case Fix::kFromUtf16Be:
-      return fromUtf16(bytes, true);
-    case Fix::kFromLatin1:
-      return fromLatin1(bytes, false);
-    case Fix::kFromWindows1252:
-      return fromLatin1(bytes, true);
+      return fromUtf16(bytes, order);
     case Fix::kCrToLf:
       return crToLf(bytes);
+    case Fix::kDeleteBlankLines:
+      return withoutBlankLines(bytes);
   }
   return std::string(bytes);
 }
 
-std::vector<Applied> fixAll(std::string& bytes) {
-  std::vector<Applied> applied;
-  // Each round applies what the report offers; a fix leaves nothing for itself to do,
-  // so the rounds end: a UTF-16 file may need three, for its blank lines show only once
-  // it is UTF-8.
-  for (bool again = true; again;) {
+FixOutcome fixAll(std::string& bytes, const FixRequest& request) {
+  FixOutcome outcome;
+  if (!request.from.empty()) {
+    outcome.refused = convert(bytes, request.from, outcome.applied);
+    if (outcome.refused) return outcome;
+  }
+  // Each round applies the first fix the report offers; a fix leaves nothing for itself
+  // to do, and none undoes another, so the rounds end: a UTF-16 file may need four, for
+  // its line ends and blank lines show only once it is UTF-8.
+  // No file needs more rounds than there are fixes, twice over; the bound only makes sure.
+  constexpr int kMostRounds = 2 * std::size(kFixOrder);
+  for (int round = 0, again = 1; again != 0 && round < kMostRounds; ++round) {
     TextSource source(bytes);
     const Survey surveyed = survey(source);
     const Report report = reportOf(surveyed, "-");
-    again = false;
-    for (const Finding& finding : report.findings) {
-      if (finding.fix == Fix::kNone) continue;
-      std::string fixed = applyFix(finding.fix, bytes);
+    again = 0;
+    for (const Fix fix : kFixOrder) {
+      if (!isCertain(fix) || !request.allows(fix)) continue;
+      const auto offered = std::find_if(report.findings.begin(), report.findings.end(),
+                                        [&](const Finding& finding) { return finding.fix == fix; });
+      if (offered == report.findings.end()) continue;
+      std::string fixed = applyFix(fix, bytes, surveyed.encoding.encoding);
       if (fixed == bytes) continue;  // bytes the fix does not take: nothing to do again
-      applied.push_back({finding.fix, finding.lines != nullptr ? finding.lines->total() : 0});
+      Applied applied{fix, offered->count, ""};
+      if (fix == Fix::kFromUtf16) applied.encoding = encodingLabel(surveyed.encoding.encoding);
+      if (fix == Fix::kDeleteBlankLines || fix == Fix::kCrToLf)
+        applied.count = offered->lines->total();
+      outcome.applied.push_back(std::move(applied));
       bytes = std::move(fixed);
-      again = true;
+      again = 1;
+      break;
     }
   }
-  return applied;
+  return outcome;
+}
+
+std::optional<Plan> planFixes(std::string_view bytes, const Report& report) {
+  Plan plan;
+  FixRequest request;
+  if (!report.codePages.empty()) {
+    plan.from = report.codePages.front().page;
+    plan.guess = true;
+    request.from = std::string(plan.from.encoding);
+  }
+  std::string fixed(bytes);
+  FixOutcome outcome = fixAll(fixed, request);
+  if (outcome.refused) {  // the likeliest code page reads the file, but not as text
+    fixed = std::string(bytes);
+    plan.from = {};
+    plan.guess = false;
+    outcome = fixAll(fixed);
+  }
+  if (outcome.applied.empty()) return std::nullopt;
+  for (Applied& applied : outcome.applied) {
+    if (applied.fix == Fix::kFromCodePage) applied.encoding = plan.from.label;
+  }
+  plan.fixes = std::move(outcome.applied);
+  plan.after = verdictOn(fixed);
+  return plan;
+}
+
+std::string refusalText(const FixRefusal& refusal) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const std::string byte =
+      std::string("byte 0x") + kHex[refusal.byte >> 4] + kHex[refusal.byte & 0xF];
+  const std::string where =
+      " on line " + grouped(refusal.line) + " (offset " + grouped(refusal.offset) + ")";
+  switch (refusal.why) {
+    case FixRefusal::Why::kUnknownEncoding:
+      return "no encoding of that name is known";
+    case FixRefusal::Why::kUndecodable:
+      return byte + where + " does not decode";
+    case FixRefusal::Why::kHoldsUtf8:
+      return "it also holds valid UTF-8 beyond ASCII, from" + where +
+             ", which converting it whole would garble";
+    case FixRefusal::Why::kC1Control: {
+      std::string code = "U+00";
+      code += kHex[(refusal.character >> 4) & 0xF];
+      code += kHex[refusal.character & 0xF];
+      return byte + where + " would become the control character " + code +
+             ", which no tag name means";
+    }
+    case FixRefusal::Why::kNulCharacter:
+      return "it would hold a NUL character, from" + where + ", which no tag name means";
+    case FixRefusal::Why::kAlreadyUtf8:
+      return "it is UTF-8 already, which converting it would garble";
+    case FixRefusal::Why::kUtf16Mark:
+      break;
+  }
+  return "it starts with a UTF-16 byte-order mark: it is UTF-16, which --fix converts "
+         "without --from";
 }
 
 }  // namespace tagtree::explain

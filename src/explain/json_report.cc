@@ -2,9 +2,8 @@
 // that its size in memory stays that of one element however many tags and lines the file
 // has. Small parts are built and written with nlohmann's JSON library; lists of lines and
 // of tags are written on one line each. Every text in it is valid UTF-8: a name that is
-// not is written with each byte outside a well-formed sequence as \xHH and each backslash
-// doubled, and marked "utf8": false, so that it stays distinct from every other name and
-// readable.
+// not has no "name" string, which every UTF-8 name may take, but null, and its bytes in
+// hexadecimal, with "shown" as the report shows it to people.
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "base/failure.h"
 #include "explain/findings.h"
 #include "explain/report.h"
+#include "explain/shown_name.h"
 #include "model/tag_group.h"
 #include "pipeline/grouping.h"
 #include "pipeline/utf8.h"
@@ -21,23 +21,17 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Returns `bytes` as valid UTF-8: as they are where they are, else with every byte that
-// is no part of a well-formed sequence as \xHH and every backslash as \\.
-std::string utf8Text(std::string_view bytes) {
-  if (validUtf8Prefix(bytes) == bytes.size()) return std::string(bytes);
-  static const char kHex[] = "0123456789ABCDEF";
+bool isUtf8(std::string_view bytes) { return validUtf8Prefix(bytes) == bytes.size(); }
+
+// Returns `bytes` in hexadecimal, two lower-case digits a byte.
+std::string hexBytes(std::string_view bytes) {
+  static const char kHex[] = "0123456789abcdef";
   std::string text;
-  while (!bytes.empty()) {
-    const std::size_t valid = validUtf8Prefix(bytes);
-    for (const char c : bytes.substr(0, valid))
-      text += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    bytes.remove_prefix(valid);
-    if (bytes.empty()) break;
-    const auto byte = static_cast<unsigned char>(bytes.front());
-    text += "\\x";
+  text.reserve(2 * bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
     text += kHex[byte >> 4];
     text += kHex[byte & 0xF];
-    bytes.remove_prefix(1);
   }
   return text;
 }
@@ -228,16 +222,21 @@ class JsonWriter {
   void write() {
     json_.beginObject();
     json_.member("version", std::uint64_t{kJsonReportVersion});
-    json_.member("file",
-                 report_.standardInput() ? Json(nullptr) : Json(utf8Text(report_.fileName)));
+    const bool named = !report_.standardInput();
+    const bool utf8Name = isUtf8(report_.fileName);
+    json_.member("file", named && utf8Name ? Json(report_.fileName) : Json(nullptr));
+    json_.member("file_bytes",
+                 named && !utf8Name ? Json(hexBytes(report_.fileName)) : Json(nullptr));
+    json_.member("encoding", encoding());
     json_.member("fixed", fixed());
-    json_.member("verdict", verdict());
+    json_.member("verdict", verdict(report_.verdict));
     json_.member("sizes", sizes());
     json_.key("findings");
     json_.beginArray();
     for (const Finding& finding : report_.findings) writeFinding(finding);
     json_.endArray();
     json_.member("fixes", fixes());
+    writePlan();
     json_.key("tags");
     json_.beginArray();
     for (std::uint32_t slot = 0; slot < survey_.names.size(); ++slot) writeTag(slot);
@@ -246,24 +245,42 @@ class JsonWriter {
   }
 
  private:
-  Json verdict() const {
-    const Verdict& verdict = survey_.verdict;
+  static Json verdict(const VerdictFacts& verdict) {
     Json json;
     json["status"] = verdict.status;
     json["outcome"] = outcomeName(verdict.outcome);
-    json["error"] = verdict.status == 0 ? Json(nullptr) : Json(kErrorLinePrefix + verdict.message);
+    json["error"] = verdict.status == 0 ? Json(nullptr) : Json(verdict.errorLine);
     json["line"] = verdict.line == 0 ? Json(nullptr) : Json(verdict.line);
     json["paths"] = verdict.paths;
     return json;
   }
 
+  Json encoding() const {
+    const EncodingDecision& decision = survey_.encoding;
+    Json json;
+    json["name"] = encodingName(decision.encoding);
+    json["byte_order_marks"] = decision.utf8Marks;
+    json["nul_bytes"] = decision.nulBytes;
+    return json;
+  }
+
   Json sizes() const {
     Json json;
-    json["lines"] = survey_.lines;
-    json["blank_lines"] = survey_.blankLines.total();
-    json["distinct_tags"] = survey_.names.size();
-    json["most_tags_in_a_line"] = survey_.mostTags;
-    json["line_of_most_tags"] = survey_.mostTags == 0 ? Json(nullptr) : Json(survey_.mostTagsLine);
+    for (const Size& size : report_.sizes) {
+      switch (size.what) {
+        case Size::What::kLines:
+          json["lines"] = size.value;
+          json["blank_lines"] = survey_.blankLines.total();
+          break;
+        case Size::What::kDistinctTags:
+          json["distinct_tags"] = size.value;
+          break;
+        case Size::What::kTagsInALine:
+          json["most_tags_in_a_line"] = size.value;
+          json["line_of_most_tags"] = size.line == 0 ? Json(nullptr) : Json(size.line);
+          break;
+      }
+    }
     json["limits"] = {{"lines", kMaxLines},
                       {"distinct_tags", kMaxTags},
                       {"tags_in_a_line", TagGroup::kCapacity},
@@ -271,13 +288,20 @@ class JsonWriter {
     return json;
   }
 
+  static Json applied(const Applied& applied, const std::string& message) {
+    Json json;
+    json["fix"] = fixName(applied.fix);
+    json["count"] = applied.count;
+    json["encoding"] = applied.encoding.empty() ? Json(nullptr) : Json(applied.encoding);
+    json["message"] = message;
+    return json;
+  }
+
   // What --fix did, or null without --fix.
   Json fixed() const {
     if (!report_.applied) return nullptr;
     Json array = Json::array();
-    for (const Applied& applied : *report_.applied) {
-      array.push_back({{"fix", fixName(applied.fix)}, {"message", appliedText(applied)}});
-    }
+    for (const Applied& fix : *report_.applied) array.push_back(applied(fix, appliedText(fix)));
     return array;
   }
 
@@ -292,11 +316,46 @@ class JsonWriter {
     return json;
   }
 
+  // A command as it runs, and why it does not, where it does not.
+  void writeCommand(const std::string& command, NoCommand absent) {
+    const bool runs = !command.empty() && (absent == NoCommand::kNone);
+    if (runs) {
+      json_.member("command", std::string_view(command));
+    } else {
+      json_.memberNull("command");
+    }
+    if (absent == NoCommand::kNone) {
+      json_.memberNull("command_absent");
+    } else {
+      json_.member("command_absent", noCommandName(absent));
+    }
+  }
+
+  // Everything --fix would do, or null.
+  void writePlan() {
+    if (!report_.plan) {
+      json_.memberNull("plan");
+      return;
+    }
+    const Plan& plan = *report_.plan;
+    json_.key("plan");
+    json_.beginObject();
+    json_.member("message", std::string_view(planText(plan)));
+    Json fixes = Json::array();
+    for (const Applied& fix : plan.fixes) fixes.push_back(applied(fix, plannedText(fix)));
+    json_.member("fixes", fixes);
+    json_.member("certain", !plan.guess);
+    json_.member("from", plan.guess ? Json(std::string(plan.from.encoding)) : Json(nullptr));
+    writeCommand(plan.command, plan.absent);
+    json_.member("verdict_after", verdict(plan.after));
+    json_.endObject();
+  }
+
   void writeFinding(const Finding& finding) {
     json_.beginObject();
     json_.member("severity", severityName(finding.severity));
     json_.member("kind", kindName(finding.kind));
-    json_.member("message", std::string_view(utf8Text(messageOf(report_, finding))));
+    json_.member("message", std::string_view(text(messageOf(report_, finding))));
     json_.key("lines");
     json_.beginArray(true);
     forEachRun(report_, finding, [&](std::uint64_t first, std::uint64_t last) {
@@ -311,23 +370,60 @@ class JsonWriter {
     json_.beginArray(true);
     for (const std::uint32_t slot : finding.tags()) json_.raw(std::to_string(slot));
     json_.endArray();
-    // A command stands as it runs, or not at all: standard input has no name to put in it,
-    // and a name that is not UTF-8 cannot be written in JSON as it is.
-    std::string_view absent = noFixName(finding.noFix);
-    if (finding.fix != Fix::kNone && report_.standardInput()) absent = "standard-input";
-    if (finding.fix != Fix::kNone && validUtf8Prefix(report_.fileName) != report_.fileName.size())
-      absent = "file-name-not-utf-8";
-    if (finding.fix == Fix::kNone || !absent.empty()) {
-      json_.memberNull("command");
+    json_.member("count", finding.count);
+    json_.member("left", finding.left);
+    json_.member("within_limit", finding.withinLimit);
+    if (finding.evidence == kNoTag) {
+      json_.memberNull("evidence");
     } else {
-      json_.member("command", std::string_view(commandOf(finding.fix, report_.fileName)));
+      json_.member("evidence", std::uint64_t{finding.evidence});
     }
-    if (absent.empty()) {
-      json_.memberNull("command_absent");
+    if (finding.fix == Fix::kNone) {
+      json_.memberNull("fix");
+      json_.memberNull("certain");
     } else {
-      json_.member("command_absent", absent);
+      json_.member("fix", fixName(finding.fix));
+      json_.member("certain", isCertain(finding.fix));
     }
+    writeCommand(finding.command, finding.absent);
+    if (finding.kind == Kind::kInvalidUtf8) writeCodePages(finding);
     json_.endObject();
+  }
+
+  // The code pages that read the file, likeliest first, each with the first names that
+  // are not UTF-8 as it reads them.
+  void writeCodePages(const Finding& finding) {
+    json_.key("code_pages");
+    json_.beginArray();
+    for (const CodePageNames& reading : report_.codePages) {
+      json_.beginObject();
+      json_.member("encoding", reading.page.encoding);
+      json_.member("label", reading.page.label);
+      json_.key("names");
+      json_.beginArray();
+      for (std::size_t i = 0; i < reading.names.size(); ++i) {
+        json_.beginObject();
+        json_.member("tag", std::uint64_t{finding.many[i]});
+        json_.member("name", std::string_view(text(reading.names[i])));
+        json_.endObject();
+      }
+      json_.endArray();
+      json_.endObject();
+    }
+    json_.endArray();
+  }
+
+  // Writes the members that name the tag in `slot`: "name", its text where it is UTF-8,
+  // else null and "bytes", its bytes in hexadecimal; and "shown", as people see it.
+  void writeName(std::uint32_t slot) {
+    const std::string_view name = survey_.names.name(slot);
+    if (survey_.facts[slot].validUtf8) {
+      json_.member("name", name);
+      json_.memberNull("bytes");
+    } else {
+      json_.memberNull("name");
+      json_.member("bytes", std::string_view(hexBytes(name)));
+    }
   }
 
   // A tag, and where it ends up and why: its place, its path, and its parents, each with
@@ -337,37 +433,40 @@ class JsonWriter {
     const NameFacts& facts = survey_.facts[slot];
     json_.beginObject();
     json_.member("tag", std::uint64_t{slot});
-    json_.member("name", std::string_view(name(slot)));
+    writeName(slot);
+    json_.member("shown", std::string_view(report_.shown.name(slot)));
     json_.member("utf8", facts.validUtf8);
     json_.member("count", facts.count);
     json_.member("first_line", facts.firstLine);
     writeWithoutLimits(survey_.unbounded.spots[slot], slot);
-    if (survey_.places.empty()) {  // tagtree fails: no tag has a place
+    if (report_.places.empty()) {  // tagtree fails: no tag has a place
       json_.memberNull("place");
       json_.memberNull("path");
       json_.memberNull("parents");
       json_.endObject();
       return;
     }
-    const TagPlace& place = survey_.places[slot];
-    if (place.printed) {
-      json_.member("place", std::string_view(place.printedUnder ? "child" : "top-level"));
-      json_.member("path", std::string_view(place.printedUnder ? path(*place.printedUnder, slot)
-                                                               : path(slot)));
-    } else {
-      json_.member("place", std::string_view(place.parents.size() == 1 ? "parent-is-a-child"
-                                                                       : "several-parents"));
-      json_.memberNull("path");
+    const PlacedTag& place = report_.places[slot];
+    json_.member("place", placementName(place.placement));
+    switch (place.placement) {
+      case Placement::kTopLevel:
+        json_.member("path", std::string_view(path(slot)));
+        break;
+      case Placement::kChild:
+        json_.member("path", std::string_view(path(place.parents.front().slot, slot)));
+        break;
+      default:
+        json_.memberNull("path");
+        break;
     }
     json_.key("parents");
     json_.beginArray();
-    for (const ParentLink& parent : place.parents) {
-      const std::uint64_t count = survey_.facts[parent.slot].count;
+    for (const Parent& parent : place.parents) {
       json_.beginObject();
       json_.member("tag", std::uint64_t{parent.slot});
-      json_.member("name", std::string_view(name(parent.slot)));
-      json_.member("count", count);
-      json_.member("takes_up_to", count / 2 + 1);
+      writeName(parent.slot);
+      json_.member("count", parent.count);
+      json_.member("takes_up_to", parent.takesUpTo);
       json_.member("shared_line", parent.sharedLine);
       json_.endObject();
     }
@@ -383,11 +482,11 @@ class JsonWriter {
     switch (spot.place) {
       case TreePlace::kTopLevel:
         json_.member("place", std::string_view("top-level"));
-        json_.member("path", std::string_view(path(slot)));
+        writePath(path(slot));
         break;
       case TreePlace::kChild:
         json_.member("place", std::string_view("child"));
-        json_.member("path", std::string_view(path(spot.parent, slot)));
+        writePath(path(spot.parent, slot));
         break;
       case TreePlace::kManyParents:
         json_.member("place", std::string_view("several-parents"));
@@ -407,13 +506,61 @@ class JsonWriter {
     json_.endObject();
   }
 
+  // A path as "path", or null where a name in it is not UTF-8: tagtree cannot print it.
+  void writePath(const std::string& bytes) {
+    if (isUtf8(bytes)) {
+      json_.member("path", std::string_view(bytes));
+    } else {
+      json_.memberNull("path");
+    }
+  }
+
+  static std::string_view placementName(Placement placement) {
+    switch (placement) {
+      case Placement::kTopLevel:
+        return "top-level";
+      case Placement::kChild:
+        return "child";
+      case Placement::kSeveralParents:
+        return "several-parents";
+      case Placement::kUnderChild:
+      case Placement::kEachOther:
+        break;
+    }
+    return "parent-is-a-child";
+  }
+
+  static std::string_view encodingName(TextEncoding encoding) {
+    switch (encoding) {
+      case TextEncoding::kUtf8:
+        return "utf-8";
+      case TextEncoding::kUtf16Le:
+        return "utf-16le";
+      case TextEncoding::kUtf16Be:
+        return "utf-16be";
+      case TextEncoding::kCodePage:
+        return "code-page";
+      case TextEncoding::kMixed:
+        return "mixed";
+      case TextEncoding::kUnknown:
+        break;
+    }
+    return "unknown";
+  }
+
+  // `message` as valid UTF-8: as it is, or as a name that is not is shown.
+  static std::string text(const std::string& message) {
+    return isUtf8(message) ? message : shownName(message);
+  }
+
   // Strings here are appended to, not made by "text" + string, which GCC 12 at -O2 takes
   // for an overlapping copy (-Wrestrict).
-  std::string path(std::uint32_t slot) const { return std::string("/").append(name(slot)); }
+  std::string path(std::uint32_t slot) const {
+    return std::string("/").append(survey_.names.name(slot));
+  }
   std::string path(std::uint32_t parent, std::uint32_t child) const {
     return path(parent).append(path(child));
   }
-  std::string name(std::uint32_t slot) const { return utf8Text(survey_.names.name(slot)); }
 
   const Report& report_;
   const Survey& survey_;

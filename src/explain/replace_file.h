@@ -1,18 +1,70 @@
-// Replacing a file's bytes so that no one ever sees it half written: the new bytes go
-// into a file of their own beside it, which then takes its place in one rename.
+// Replacing a file's bytes for --fix so that no one ever sees it half written, and so that
+// it stays the same file in all but its bytes: the file is read once, and later the new
+// bytes go into a file of their own beside it, with its owner, mode and extended
+// attributes, which takes its place in one rename, unless the file changed meanwhile.
+// Whatever cannot be kept whole is refused, and the file is left as it was.
 #ifndef TAGTREE_EXPLAIN_REPLACE_FILE_H_
 #define TAGTREE_EXPLAIN_REPLACE_FILE_H_
 
+#include <sys/stat.h>
+
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tagtree::explain {
 
-// Replaces the bytes of the regular file at `path` with `bytes`: writes them to a new file
-// in the same directory as the file (that of the file a symbolic link at `path` leads
-// to), with the file's mode (and its owner, where the process may set it), flushes it to
-// disk and renames it over the file. Returns 0, or the errno of the step that failed, in
-// which case the file is as it was and the new one is gone.
-int replaceFile(const char* path, std::string_view bytes);
+// Why --fix leaves a file as it is.
+struct FileRefusal {
+  // False where the file was refused before it was read or while it was ("FILE: ..."),
+  // true where it was refused when it came to replacing it ("cannot replace FILE: ...").
+  bool replacing = false;
+  // The errno of the step that failed, or 0 where none applies.
+  int errnum = 0;
+  // A short phrase in lower case saying why, or empty where strerror(errnum) says it.
+  std::string reason;
+  // The file was replaced all the same: only flushing its directory failed.
+  bool replaced = false;
+};
+
+// Returns the line, without the program's name or a newline, that tells the user why
+// --fix leaves `file` (as the user named it) as it is: "FILE: REASON" or "cannot replace
+// FILE: REASON", REASON being `refusal.reason`, strerror(errnum), or both joined by ": ".
+std::string describe(const FileRefusal& refusal, std::string_view file);
+
+// A regular file read whole, to be replaced later. It holds the file open in between.
+class ReplaceableFile {
+ public:
+  ReplaceableFile() = default;
+  ~ReplaceableFile();
+  ReplaceableFile(const ReplaceableFile&) = delete;
+  ReplaceableFile& operator=(const ReplaceableFile&) = delete;
+
+  // Reads the file at `path` (that a symbolic link at `path` leads to) whole into bytes().
+  // Refuses it, without opening it, where it is no regular file, has more than one hard
+  // link, or its mode denies this process writing it (root: it has no write bit at all);
+  // or where it cannot be read. Returns std::nullopt, or why it refuses. Call it once.
+  std::optional<FileRefusal> read(const char* path);
+
+  // The bytes read() read.
+  const std::string& bytes() const { return bytes_; }
+
+  // Replaces the file's bytes with `bytes`: writes them to a new file in the file's
+  // directory, gives it the file's owner (as much of it as the process may set), its
+  // extended attributes and its mode, flushes it to disk, and renames it over the file,
+  // then flushes the directory. Refuses where an extended attribute cannot be copied, or
+  // where the file's device, inode, size or modification time differ from when read()
+  // read it. Returns std::nullopt, or why it refuses, in which case the file is as it was
+  // (unless only flushing the directory failed) and the new one is gone. Precondition:
+  // read() returned std::nullopt. Call it at most once.
+  std::optional<FileRefusal> replace(std::string_view bytes);
+
+ private:
+  int fd_ = -1;            // the file, open for reading
+  std::string target_;     // its path, without symbolic links
+  struct stat read_ = {};  // fstat of fd_ before reading
+  std::string bytes_;
+};
 
 }  // namespace tagtree::explain
 

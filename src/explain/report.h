@@ -24,10 +24,10 @@ void writeGnuReport(const Report& report, OutputSink& out);
 
 // The version of the JSON report's layout, which changes when a member changes meaning
 // or goes away.
-inline constexpr int kJsonReportVersion = 2;
+inline constexpr int kJsonReportVersion = 3;
 
 // Writes to `out` the report as one JSON document (see tagtree-explain(1) for its
-// members), every name as valid UTF-8 that reads back to one name. Throws what `out`
+// members), every name that is not UTF-8 as its bytes in hexadecimal. Throws what `out`
 // throws, and std::bad_alloc.
 void writeJsonReport(const Report& report, OutputSink& out);
 

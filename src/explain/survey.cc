@@ -62,17 +62,12 @@ class SurveyWalk {
     NameFacts& facts = survey_.facts.emplace_back();
     facts.firstLine = survey_.lines;
     facts.validUtf8 = validUtf8Prefix(name) == name.size();
-    facts.beyondAscii = holdsUtf8BeyondAscii(
-        slot == 0 && name.starts_with(kByteOrderMark) ? name.substr(kByteOrderMark.size()) : name);
+    std::string_view text = name;
+    while (slot == 0 && text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    facts.beyondAscii = holdsUtf8BeyondAscii(text);
     facts.hasNul = name.find('\0') != std::string_view::npos;
-    if (!facts.validUtf8) {
-      for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        facts.hasC1 = facts.hasC1 || (byte >= 0x80 && byte <= 0x9F);
-        facts.notWindows1252 = facts.notWindows1252 || byte == 0x81 || byte == 0x8D ||
-                               byte == 0x8F || byte == 0x90 || byte == 0x9D;
-      }
-    }
+    facts.hasSlash = name.find('/') != std::string_view::npos;
+    if (facts.hasSlash) survey_.slashNames.push_back(slot);
     facts.hasCommaSpace = name.find(", ") != std::string_view::npos;
     facts.hasSemicolon = name.find(';') != std::string_view::npos;
     facts.hasTab = name.find('\t') != std::string_view::npos;
@@ -95,7 +90,6 @@ class SurveyWalk {
     }
     tally.lastLine = survey_.lines;
     ++tagsInLine_;
-    if (word.startsLine && survey_.lines == 1) noteFirstWord(word.slot);
     if (noteworthy_[word.slot]) noteWord(word);
     build([&] { builder_.tagWord(word); });
   }
@@ -163,12 +157,6 @@ class SurveyWalk {
       groupingFailure_ = failure;
       failureLine_ = survey_.lines;
     }
-  }
-
-  // The first word of the input, whose name may start with a byte-order mark.
-  void noteFirstWord(std::uint32_t slot) {
-    const std::string_view name = names_.name(slot);
-    survey_.byteOrderMark = name.starts_with(kByteOrderMark);
   }
 
   // A word whose name holds a NUL, or what may be meant as a separator.
@@ -248,11 +236,14 @@ class SurveyWalk {
     for (const std::vector<std::uint32_t>& alike : survey_.alikeNames)
       fixes.tagsMergingAlike -= alike.size() - 1;
     fixes.tagsOnce = survey_.onceOnly.size();
-    if (survey_.byteOrderMark) {
-      // Only the first word loses the mark: its name goes where it occurs nowhere else,
-      // and the name without the mark comes in where it is a tag not met elsewhere.
+    if (survey_.encoding.utf8Marks > 0 && !isUtf16(survey_.encoding.encoding)) {
+      // Only the first word loses the marks: its name goes where it occurs nowhere else,
+      // and the name without them comes in where it is a tag not met elsewhere. A file
+      // whose marks end its first line has no first word that holds them: the marks are
+      // the first word.
       const std::string_view marked = names_.name(0);
-      const std::string_view plain = marked.substr(kByteOrderMark.size());
+      std::string_view plain = marked;
+      while (plain.starts_with(kByteOrderMark)) plain.remove_prefix(kByteOrderMark.size());
       std::uint64_t tags = distinct - (survey_.facts[0].count == 1 ? 1 : 0);
       if (!isSkippedWord(plain) && names_.find(plain) == NameTable::kNotFound) ++tags;
       fixes.tagsWithoutByteOrderMark = tags;
@@ -297,15 +288,12 @@ std::vector<std::uint64_t> LineList::first(std::size_t n) const {
 Survey survey(ByteSource& source, std::size_t readSize) {
   Survey result;
   SurveyWalk surveyWalk(result, result.names);
-  Utf16Reading utf16;
-  Utf16ReadingSource reading(source, utf16);
+  EncodingReading encoding;
+  EncodingReadingSource reading(source, encoding);
   InputWindow window(reading, readSize);
   walkLines(window, result.names, surveyWalk);
+  result.encoding = encoding.decide();
   surveyWalk.finish();
-  result.utf16Little = utf16.littleEndian();
-  result.utf16Big = utf16.bigEndian();
-  result.utf16Mark = utf16.mark();
-  result.utf16Order = utf16.likelyOrder();
   return result;
 }
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "base/byte_source.h"
+#include "explain/encoding.h"
 #include "explain/tree.h"
-#include "explain/utf16_reading.h"
 #include "pipeline/input_window.h"
 #include "pipeline/name_table.h"
 
@@ -77,16 +77,13 @@ struct NameFacts {
   std::uint64_t count = 0;      // occurrences as a tag word
   std::uint64_t firstLine = 0;  // where it first occurs
   bool validUtf8 = true;
-  bool beyondAscii = false;     // holds a well-formed UTF-8 sequence of two or more bytes,
-                                // not counting a byte-order mark that starts the input
-  bool hasNul = false;          // holds a NUL byte
-  bool hasC1 = false;           // not valid UTF-8, and holds bytes 0x80 to 0x9F, which
-                                // Latin-1 reads as control characters, Windows-1252 as
-                                // letters and signs such as the euro sign
-  bool notWindows1252 = false;  // holds one of the bytes Windows-1252 leaves unassigned
-  bool hasCommaSpace = false;   // holds ", "
-  bool hasSemicolon = false;    // holds ';', which no space follows in a tag
-  bool hasTab = false;          // holds a tab
+  bool beyondAscii = false;    // holds a well-formed UTF-8 sequence of two or more bytes,
+                               // not counting a byte-order mark that starts the input
+  bool hasNul = false;         // holds a NUL byte
+  bool hasSlash = false;       // holds '/', which tagtree's paths put between names
+  bool hasCommaSpace = false;  // holds ", "
+  bool hasSemicolon = false;   // holds ';', which no space follows in a tag
+  bool hasTab = false;         // holds a tab
 };
 
 // A tag that took another as its child, and the first line the two share.
@@ -117,7 +114,8 @@ struct CrowdedParent {
 
 // What one change to the file would leave of a limit that it breaks.
 struct Fixes {
-  // The distinct tags once the byte-order mark is removed, where the file starts with one.
+  // The distinct tags once the byte-order marks are removed, where the file starts with
+  // any.
   std::optional<std::uint64_t> tagsWithoutByteOrderMark;
   // The distinct tags once the tags of each group of alike ones are made one.
   std::uint64_t tagsMergingAlike = 0;
@@ -153,20 +151,19 @@ struct Survey {
   // are tagtree's.
   UnboundedTree unbounded;
 
+  // What the file's bytes are, decided from all of them.
+  EncodingDecision encoding;
+
   // What is seldom meant.
-  bool byteOrderMark = false;  // the input starts with a UTF-8 byte-order mark
   std::vector<std::vector<std::uint32_t>> alikeNames;  // slots of names alike but for
                                                        // end spaces or letter case
-  LineList commaLines;                       // lines without "; " whose one tag holds ", "
-  LineList semicolonLines;                   // lines without "; " whose one tag holds ';'
-  LineList tabLines;                         // lines without "; " whose one tag holds a tab
-  LineList nulLines;                         // lines with a NUL byte in a tag
-  std::vector<std::uint32_t> badNames;       // every name that is not valid UTF-8
-  std::vector<std::uint32_t> onceOnly;       // every tag that occurs once
-  Utf16Flaw utf16Little = Utf16Flaw::kNone;  // what keeps the input from being UTF-16LE
-  Utf16Flaw utf16Big = Utf16Flaw::kNone;     // and UTF-16BE
-  Utf16Mark utf16Mark = Utf16Mark::kNone;    // the UTF-16 byte-order mark it starts with
-  Utf16Mark utf16Order = Utf16Mark::kNone;   // the byte order its NUL bytes suggest
+  LineList commaLines;                    // lines without "; " whose one tag holds ", "
+  LineList semicolonLines;                // lines without "; " whose one tag holds ';'
+  LineList tabLines;                      // lines without "; " whose one tag holds a tab
+  LineList nulLines;                      // lines with a NUL byte in a tag
+  std::vector<std::uint32_t> badNames;    // every name that is not valid UTF-8
+  std::vector<std::uint32_t> onceOnly;    // every tag that occurs once
+  std::vector<std::uint32_t> slashNames;  // every name that holds '/'
 
   Fixes fixes;
 };

@@ -221,7 +221,8 @@ TEST(Survey, WarnsWithLineNumbers) {
       "n\0u\0l\0; n\0u\0l\0\n"s  // 9: one line, once
       "TRAVEL; n\0u\0l\0\n"s;    // 10
   forEachWay(text, [&](const Survey& s) {
-    EXPECT_TRUE(s.byteOrderMark);
+    EXPECT_EQ(s.encoding.utf8Marks, 1u);
+    EXPECT_EQ(s.slashNames, std::vector<std::uint32_t>{});
     EXPECT_EQ(s.commaLines.first(10), std::vector<std::uint64_t>{3});
     EXPECT_EQ(s.semicolonLines.first(10), std::vector<std::uint64_t>{4});
     EXPECT_EQ(s.tabLines.first(10), std::vector<std::uint64_t>{6});
@@ -234,7 +235,11 @@ TEST(Survey, WarnsWithLineNumbers) {
     EXPECT_EQ(lines, (std::vector<std::uint64_t>{2, 5, 10}));
   });
   // Only at the very start of the input is a byte-order mark one.
-  forEachWay("; \xEF\xBB\xBFx\n", [](const Survey& s) { EXPECT_FALSE(s.byteOrderMark); });
+  forEachWay("; \xEF\xBB\xBFx\n", [](const Survey& s) { EXPECT_EQ(s.encoding.utf8Marks, 0u); });
+  // Names that hold '/', whose paths read as deeper ones.
+  forEachWay("AC/DC; rock\nrock/pop\n", [](const Survey& s) {
+    EXPECT_EQ(s.slashNames, (std::vector<std::uint32_t>{0, 2}));
+  });
   // Many lines: the first ten are named, all are counted.
   forEachWay(repeatedLines("a, b", 12), [](const Survey& s) {
     EXPECT_EQ(s.commaLines.first(10), (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));

@@ -1,7 +1,7 @@
-// The text form: the findings laid out for people, section by section. Every sentence is
-// built from a finding's data; what the file breaks, what a change would leave and which
-// command fixes it are the findings' to decide. The rules of tagtree themselves are stated
-// once, under the tags, not restated per tag.
+// The text form: the model laid out for people, section by section. Every sentence is
+// built from the model's data; what the file breaks, what a change would leave, where a
+// tag ends up and why, and which fix mends what are the model's to decide. The rules of
+// tagtree themselves are stated once, under the tags, not restated per tag.
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -17,6 +17,9 @@
 namespace tagtree::explain {
 namespace {
 
+// The mark of a finding that --fix mends for certain.
+constexpr std::string_view kFixable = " [*]";
+
 class TextWriter {
  public:
   TextWriter(const Report& report, OutputSink& out)
@@ -29,6 +32,7 @@ class TextWriter {
     writeBreaks();
     writeTags();
     writeWarnings();
+    writePlan();
     if (cut_) {
       line();
       line("Lists of more than " + grouped(kListed) +
@@ -47,9 +51,9 @@ class TextWriter {
     out_.write(words);
     out_.write("\n");
   }
-  // A command on a line of its own, to copy, indented by `indent` spaces.
-  void command(const Finding& finding, std::size_t indent) {
-    line(std::string(indent, ' ') + commandOf(finding.fix, report_.fileName));
+  // " [*]" after a finding --fix mends for certain.
+  static std::string_view mark(const Finding& finding) {
+    return isCertain(finding.fix) ? kFixable : "";
   }
 
   // Joins `items`, and says how many more of `total` there are.
@@ -61,8 +65,8 @@ class TextWriter {
     return joined(items);
   }
 
-  // "line 4", "lines 4 and 9", "lines 1 to 10, 14 and 35 more": the first kListed runs of
-  // the lines `finding` is about.
+  // "line 4", "lines 4 and 9", "lines 1 to 10, 14 and 35 more lines": the first kListed
+  // runs of the lines `finding` is about.
   std::string linesText(const Finding& finding) {
     std::vector<std::string> items;
     std::uint64_t shown = 0;
@@ -73,7 +77,7 @@ class TextWriter {
     });
     const std::uint64_t total = lineCount(report_, finding);
     if (total > shown) {
-      items.push_back(grouped(total - shown) + " more");
+      items.push_back(counted(total - shown, "more line", "more lines"));
       cut_ = true;
     }
     return (total == 1 ? "line " : "lines ") + joined(items);
@@ -109,72 +113,76 @@ class TextWriter {
   }
 
   void writeVerdict() {
-    const Verdict& verdict = survey_.verdict;
-    const Finding& finding = *report_.find(Kind::kVerdict);
+    const VerdictFacts& verdict = report_.verdict;
     if (verdict.status == 0) {
       line("tagtree succeeds on " + subject() + ": it prints " +
-           (finding.count == 0 ? std::string("nothing") : counted(finding.count, "path", "paths")) +
+           (verdict.paths == 0 ? std::string("nothing") : counted(verdict.paths, "path", "paths")) +
            " and exits with status 0.");
       return;
     }
     line("tagtree fails on " + subject() + ", with exit status " + std::to_string(verdict.status) +
          ". It prints:");
     line();
-    line("    " + std::string(kErrorLinePrefix) + verdict.message);
+    line("    " + verdict.errorLine);
     line();
-    if (const std::string words = meaning(finding); !words.empty()) line(words);
+    if (const std::string words = stopText(verdict); !words.empty()) line(words);
   }
 
-  // What the failure of the verdict `finding` means.
-  std::string meaning(const Finding& finding) const {
-    const std::string at = grouped(finding.line);
-    switch (survey_.verdict.outcome) {
-      case Outcome::kTooManyTags:
+  // Where tagtree stops, and what it prints before.
+  std::string stopText(const VerdictFacts& verdict) const {
+    const std::string at = grouped(verdict.line);
+    switch (verdict.stop) {
+      case Stop::kAtTag:
         return "It stops on line " + at + ", where the " + grouped(kMaxTags + 1) +
-               "st distinct tag, " + tag(finding.tag) + ", first appears, and prints nothing else.";
-      case Outcome::kTooManyLines:
-        return "It stops at the end of line " + at + ", the " + grouped(kMaxLines + 1) +
-               "st, and prints nothing else.";
-      case Outcome::kOverfullLine:
-        return "It stops at the end of line " + at + ", which holds more than " +
-               grouped(TagGroup::kCapacity) + " tags, and prints nothing else.";
-      case Outcome::kTooManyChildren: {
-        const Finding* crowded = report_.find(Kind::kTooManyChildren);
-        if (crowded == nullptr) return "";
-        return "It stops before it prints anything: " + tag(crowded->tag) +
-               " would be the parent of " + grouped(crowded->count) + " tags.";
-      }
-      case Outcome::kBadName:
-        if (finding.tag == kNoTag) return "";
+               "st distinct tag, " + tag(verdict.tag) + ", first appears, and prints nothing else.";
+      case Stop::kAtLineEnd:
+        return "It stops at the end of line " + at + ", " +
+               (verdict.outcome == Outcome::kTooManyLines
+                    ? "the " + grouped(kMaxLines + 1) + "st"
+                    : "which holds more than " + grouped(TagGroup::kCapacity) + " tags") +
+               ", and prints nothing else.";
+      case Stop::kBeforePrinting:
+        if (verdict.tag == kNoTag) return "";
+        return "It stops before it prints anything: " + tag(verdict.tag) +
+               " would be the parent of " + grouped(verdict.children) + " tags.";
+      case Stop::kAtName:
+        if (verdict.tag == kNoTag) return "";
         return "It prints " +
-               (finding.count == 0 ? "" : counted(finding.count, "path", "paths") + ", then ") +
-               "the path of " + tagAndLine(finding.tag) +
+               (verdict.paths == 0 ? "" : counted(verdict.paths, "path", "paths") + ", then ") +
+               "the path of " + tagAndLine(verdict.tag) +
                " up to its first byte that is not UTF-8, and the error right after it.";
-      default:
-        return "";
+      case Stop::kNowhere:
+      case Stop::kElsewhere:
+        break;
     }
+    return "";
   }
 
   void writeSizes() {
     line();
-    const Finding* nul = report_.find(Kind::kNulBytes);
-    line(nul != nullptr && nul->fix != Fix::kNone
+    line(isUtf16(survey_.encoding.encoding)
              ? "Sizes, counted as tagtree counts them, reading the file as UTF-8:"
              : "Sizes, counted as tagtree counts them:");
-    const auto size = [&](const std::string& what, std::uint64_t n, std::uint64_t limit) {
-      line("  " + what + (n > limit ? ": over the limit of " : ": within the limit of ") +
-           grouped(limit));
-    };
-    size(counted(survey_.lines, "line", "lines"), survey_.lines, kMaxLines);
-    size(counted(survey_.names.size(), "distinct tag", "distinct tags"), survey_.names.size(),
-         kMaxTags);
-    size(counted(survey_.mostTags, "tag", "tags") + " at most in one line" +
-             (survey_.mostTags == 0 ? "" : ", line " + grouped(survey_.mostTagsLine)),
-         survey_.mostTags, TagGroup::kCapacity);
+    for (const Size& size : report_.sizes) {
+      std::string what;
+      switch (size.what) {
+        case Size::What::kLines:
+          what = counted(size.value, "line", "lines");
+          break;
+        case Size::What::kDistinctTags:
+          what = counted(size.value, "distinct tag", "distinct tags");
+          break;
+        case Size::What::kTagsInALine:
+          what = counted(size.value, "tag", "tags") + " at most in one line" +
+                 (size.line == 0 ? "" : ", line " + grouped(size.line));
+          break;
+      }
+      line("  " + what + (size.over() ? ": over the limit of " : ": within the limit of ") +
+           grouped(size.limit));
+    }
   }
 
   void writeBreaks() {
-    const Finding& verdict = *report_.find(Kind::kVerdict);
     int breaks = 0;
     const auto heading = [&] {
       if (breaks++ > 0) return;
@@ -193,9 +201,7 @@ class TextWriter {
         case Kind::kBlankLines:
           line("    " + grouped(f.count) + (f.count == 1 ? " is blank, " : " are blank, ") +
                linesText(f) + "; without them, " + counted(f.left, "line", "lines") + ", " +
-               against(f.left, kMaxLines) +
-               (f.fix != Fix::kNone ? ". This deletes them:" : "." + whyText(f)));
-          if (f.fix != Fix::kNone) command(f, 6);
+               against(f.left, kMaxLines) + "." + std::string(mark(f)));
           break;
         case Kind::kTooManyTags:
           heading();
@@ -225,6 +231,10 @@ class TextWriter {
           line("  More than " + grouped(TagGroup::kCapacity) + " children: " + tagAndLine(f.tag) +
                " would be the parent of " + grouped(f.count) + " tags.");
           break;
+        case Kind::kUnprintableName:
+          heading();
+          line("  A name to print that is not valid UTF-8: " + tagAndLine(f.tag) + ".");
+          break;
         default:
           break;
       }
@@ -233,34 +243,36 @@ class TextWriter {
       line("  More than " + grouped(TagGroup::kCapacity) +
            " tags in one line: " + listed(overfull, overfullLines) + ".");
     }
-    if (survey_.verdict.outcome == Outcome::kBadName && verdict.tag != kNoTag) {
-      heading();
-      line("  A name to print that is not valid UTF-8: " + tagAndLine(verdict.tag) + ".");
-    }
     if (breaks == 0) return;
     // Each line of too many tags is a break of its own.
-    if (breaks > 1 && verdict.line != 0 && survey_.verdict.outcome != Outcome::kBadName) {
+    const VerdictFacts& verdict = report_.verdict;
+    if (breaks > 1 && verdict.line != 0) {
       line("tagtree stops at the first of these it meets, on line " + grouped(verdict.line) + ".");
     }
-    if (!survey_.hierarchyKnown) {
+    if (!report_.hierarchyKnown) {
       line("Whether a tag would have more than " + grouped(TagGroup::kCapacity) +
            " children shows once the file is within these.");
     }
-    if (report_.find(Kind::kTreeWithoutLimits) != nullptr) writeTreeWithoutLimits();
+    if (report_.tree) writeTreeWithoutLimits(*report_.tree);
   }
 
   // What tagtree's rule gives the file without its limits, and why it leaves tags out.
-  void writeTreeWithoutLimits() {
+  void writeTreeWithoutLimits(const TreeFacts& tree) {
     line();
-    line("Without these limits, tagtree's rule gives " + treeSummary(report_) + ".");
-    const TreeCounts tree = treeCounts(survey_.unbounded);
-    if (tree.manyParents > tree.topLevel + tree.children) {
+    line("Without these limits, tagtree's rule gives " + treeSummary(tree) + ".");
+    if (tree.mostHaveManyParents) {
       line(
           "A tag is left out where two or more tags take it as their child: most tags of a "
           "large file share a line with two that occur often enough to take them.");
     }
+    if (tree.command.empty()) {
+      line(
+          "Its paths hold names that are not UTF-8, which no command prints: convert the file "
+          "first (see Warnings).");
+      return;
+    }
     line("This prints those paths:");
-    line("    " + treeCommand(report_.fileName));
+    line("    " + tree.command);
   }
 
   // A line of too many tags: "line 3 (53 tags, 3 of them repeats: 50 without them, within
@@ -275,12 +287,12 @@ class TextWriter {
   }
 
   void writeTags() {
-    if (survey_.places.empty()) return;
+    if (report_.places.empty()) return;
     line();
     line("Tags, in order of first occurrence:");
     std::vector<std::string> shown, counts, paths;
     std::size_t nameWidth = 0, countWidth = 0, pathWidth = 0;
-    for (std::uint32_t slot = 0; slot < survey_.places.size(); ++slot) {
+    for (std::uint32_t slot = 0; slot < report_.places.size(); ++slot) {
       shown.push_back(report_.shown.name(slot));
       counts.push_back(grouped(survey_.facts[slot].count));
       paths.push_back(path(slot));
@@ -290,11 +302,11 @@ class TextWriter {
     }
     nameWidth = std::min<std::size_t>(nameWidth, 24);
     pathWidth = std::min<std::size_t>(pathWidth, 32);
-    for (std::uint32_t slot = 0; slot < survey_.places.size(); ++slot) {
+    for (std::uint32_t slot = 0; slot < report_.places.size(); ++slot) {
       std::string row = "  " + padded(shown[slot], nameWidth);
       row += "  " + std::string(countWidth - counts[slot].size(), ' ') + counts[slot];
       row += survey_.facts[slot].count == 1 ? " time   " : " times  ";
-      const std::string why = reason(slot);
+      const std::string why = reason(report_.places[slot]);
       line(row + (paths[slot].empty() ? why : padded(paths[slot], pathWidth) + "  " + why));
     }
     line("A tag occurring n times takes as its children the tags on its lines that occur at most");
@@ -303,35 +315,41 @@ class TextWriter {
 
   // The path a tag is printed as, or "" when it is left out.
   std::string path(std::uint32_t slot) const {
-    const TagPlace& place = survey_.places[slot];
-    if (!place.printed) return "";
-    if (!place.printedUnder) return report_.shown.path(slot);
-    return report_.shown.path(*place.printedUnder, slot);
+    const PlacedTag& place = report_.places[slot];
+    switch (place.placement) {
+      case Placement::kTopLevel:
+        return report_.shown.path(slot);
+      case Placement::kChild:
+        return report_.shown.path(place.parents.front().slot, slot);
+      default:
+        return "";
+    }
   }
 
   // A parent, with the first line it shares with the tag: "news" (line 4).
-  std::string parentText(const ParentLink& parent) const {
+  std::string parentText(const Parent& parent) const {
     return tag(parent.slot) + " (line " + grouped(parent.sharedLine) + ")";
   }
 
-  // Why the tag in `slot` is printed where it is, or left out.
-  std::string reason(std::uint32_t slot) const {
-    const TagPlace& place = survey_.places[slot];
-    if (place.printed && !place.printedUnder) return "top level: no tag on its lines takes it";
-    if (place.printed) {
-      const ParentLink& parent = place.parents.front();
-      const std::uint64_t count = survey_.facts[parent.slot].count;
-      return "parent " + counted(count, "time", "times") + ", takes up to " +
-             grouped(count / 2 + 1) + "; line " + grouped(parent.sharedLine);
-    }
-    std::vector<std::string> parents;
-    for (const ParentLink& parent : place.parents) parents.push_back(parentText(parent));
-    if (place.parents.size() != 1) return "left out: child of " + joined(parents);
-    const std::uint32_t parent = place.parents.front().slot;
-    std::vector<std::string> above;
-    for (const ParentLink& grandparent : survey_.places[parent].parents) {
-      if (grandparent.slot == slot) return "left out: each other's child with " + parents.front();
-      above.push_back(tag(grandparent.slot));
+  // Why a tag is printed where it is, or left out.
+  std::string reason(const PlacedTag& place) const {
+    std::vector<std::string> parents, above;
+    for (const Parent& parent : place.parents) parents.push_back(parentText(parent));
+    for (const std::uint32_t grandparent : place.grandparents) above.push_back(tag(grandparent));
+    switch (place.placement) {
+      case Placement::kTopLevel:
+        return "top level: no tag on its lines takes it";
+      case Placement::kChild: {
+        const Parent& parent = place.parents.front();
+        return "parent " + counted(parent.count, "time", "times") + ", takes up to " +
+               grouped(parent.takesUpTo) + "; line " + grouped(parent.sharedLine);
+      }
+      case Placement::kSeveralParents:
+        return "left out: child of " + joined(parents);
+      case Placement::kEachOther:
+        return "left out: each other's child with " + parents.front();
+      case Placement::kUnderChild:
+        break;
     }
     return "left out: child of " + parents.front() + ", which is a child of " + joined(above);
   }
@@ -347,6 +365,28 @@ class TextWriter {
     return text + std::string(width > taken ? width - taken : 0, ' ');
   }
 
+  // The code pages that read a file in one, those that read its names alike together, the
+  // likeliest first, and the command that converts it from the likeliest.
+  void writeCodePages(const Finding& f) {
+    line(
+        "    The file holds no UTF-8 beyond ASCII: it is in an 8-bit code page, which one is a "
+        "guess. They read it so:");
+    const std::vector<CodePageNames>& pages = report_.codePages;
+    for (std::size_t from = 0; from < pages.size();) {
+      std::vector<std::string> labels;
+      std::size_t to = from;
+      for (; to < pages.size() && pages[to].names == pages[from].names; ++to) {
+        labels.push_back(std::string(pages[to].page.label) + (to == 0 ? " (the likeliest)" : ""));
+      }
+      std::vector<std::string> quoted;
+      for (const std::string& name : pages[from].names) quoted.push_back(quotedName(name));
+      line("      " + joined(labels) + ": " + listed(quoted, f.many.size()));
+      from = to;
+    }
+    line("    If it is " + std::string(pages.front().page.label) + ", this converts it:");
+    line("      " + f.command);
+  }
+
   void writeWarnings() {
     bool any = false;
     const auto heading = [&] {
@@ -359,42 +399,36 @@ class TextWriter {
     for (std::size_t i = 0; i < report_.findings.size(); ++i) {
       const Finding& f = report_.findings[i];
       switch (f.kind) {
+        case Kind::kUtf16:
+          heading();
+          line("  The file is " + std::string(encodingLabel(survey_.encoding.encoding)) +
+               (survey_.encoding.utf16Mark != Utf16Mark::kNone ? ", as its byte-order mark says"
+                                                               : "") +
+               ", which tagtree reads as UTF-8." + std::string(mark(f)));
+          break;
         case Kind::kByteOrderMark:
           heading();
-          line(
-              "  The file starts with a UTF-8 byte-order mark, which becomes part of its first "
-              "tag, " +
-              tagAndLine(f.tag) + ". This removes it:");
-          command(f, 4);
+          line(std::string(f.count == 1 ? "  The file starts with a UTF-8 byte-order mark"
+                                        : "  The file starts with " + grouped(f.count) +
+                                              " UTF-8 byte-order marks") +
+               ", which becomes part of its first tag, " + tagAndLine(f.tag) + "." +
+               std::string(mark(f)));
           break;
         case Kind::kNulBytes:
           heading();
-          if (f.fix != Fix::kNone) {
-            line("  NUL bytes in the tags of " + linesText(f) +
-                 ": the file is UTF-16, which tagtree reads as UTF-8. This converts it:");
-            command(f, 4);
-          } else {
-            line("  NUL bytes in the tags of " + linesText(f) + ", but the file is not UTF-16" +
-                 whyNoCommand(report_, f) + ".");
-          }
+          line("  NUL bytes in the tags of " + linesText(f) + ", but the file is not UTF-16" +
+               whyNoCommand(report_, f) + ".");
           break;
         case Kind::kInvalidUtf8:
           heading();
           line("  Tags that are not valid UTF-8, which tagtree cannot print: " + tagsText(f) + "." +
-               (f.fix == Fix::kFromWindows1252
-                    ? " The file holds no other UTF-8 beyond ASCII, and bytes of the euro sign, "
-                      "curly quotes or dashes of Windows-1252: if it is Windows-1252, this "
-                      "converts it:"
-                : f.fix != Fix::kNone ? " The file holds no other UTF-8 beyond ASCII, so if it is "
-                                        "Latin-1, this converts it:"
-                                      : whyText(f)));
-          if (f.fix != Fix::kNone) command(f, 4);
+               whyText(f));
+          if (f.fix == Fix::kFromCodePage) writeCodePages(f);
           break;
         case Kind::kCrLineEnds:
           heading();
           line("  A CR alone ends " + linesText(f) +
-               ", which sed and most tools do not take for a line end. This ends them with LF:");
-          command(f, 4);
+               ", which most tools do not take for a line end." + std::string(mark(f)));
           break;
         case Kind::kAlikeTags:
           heading();
@@ -410,6 +444,13 @@ class TextWriter {
             line("    and " + counted(alikeGroups - kListed, "more group", "more groups"));
           }
           break;
+        case Kind::kSlashInName:
+          heading();
+          line(
+              "  Tags that hold \"/\", which tagtree prints between a parent and its child, so "
+              "that their paths read as deeper ones: " +
+              tagsText(f) + ".");
+          break;
         case Kind::kCommaSeparated:
         case Kind::kSemicolonSeparated:
         case Kind::kTabSeparated:
@@ -424,6 +465,20 @@ class TextWriter {
           break;
       }
     }
+  }
+
+  // Everything --fix would do, in one place.
+  void writePlan() {
+    if (!report_.plan) return;
+    const Plan& plan = *report_.plan;
+    line();
+    line("Fixes:");
+    std::string text = planText(plan);
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    line("  " + text + ". This does it all at once:");
+    line("    " + plan.command);
+    line("  [*] marks what --fix mends for certain; --fix=NAME applies the fixes named alone,");
+    line("  and --diff shows the change without making it.");
   }
 
   const Report& report_;

@@ -45,7 +45,9 @@ void writeTreePaths(const UnboundedTree& tree, const NameTable& names, OutputSin
 }
 
 std::string dotLabel(std::string_view name) {
-  bool plain = isUtf8(name);
+  // Graphviz takes no quoted string longer than 16 KiB: a long name is shown cut, as the
+  // report shows it, its node told apart from others by its own name in the graph.
+  bool plain = isUtf8(name) && name.size() <= kLongestShownName;
   for (const char c : name) plain = plain && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
   const std::string shown = plain ? std::string(name) : shownName(name);
   std::string label = "\"";

@@ -34,8 +34,9 @@ void writeTreePaths(const UnboundedTree& tree, const NameTable& names, OutputSin
 void writeTreeDot(const UnboundedTree& tree, const NameTable& names, OutputSink& out);
 
 // Returns `name` as a double-quoted DOT string that Graphviz shows as the name: as it is
-// where it is UTF-8 without control characters, else as shownName shows it; with each
-// double quote and backslash escaped, and each '&' written as the entity "&amp;".
+// where it is UTF-8 without control characters and at most kLongestShownName bytes, else
+// as shownName shows it, cut to a bounded length; with each double quote and backslash
+// escaped, and each '&' written as the entity "&amp;".
 std::string dotLabel(std::string_view name);
 
 // Walks the bytes of `source`, read `readSize` bytes at a time, and writes the tree

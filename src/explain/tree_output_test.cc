@@ -35,7 +35,8 @@ TEST(TreeOutput, EndsAtANameNotUtf8AsTagtreeDoesInEveryForm) {
        "c\n",
        "/ok\n/abError: 4invalid UTF-8 sequence\n", 1},
       {"p; c\xE2\x82\np\n", "/p\n/p/cError: 4invalid UTF-8 sequence\n", 1},
-      {"a; b\xFF\n", "", 0},  // left out, so never written
+      {"a; b\xFF\n", "", 0},                                        // left out, so never written
+      {"\xE9t\xE9\nok\n", "/Error: 4invalid UTF-8 sequence\n", 1},  // the first tag
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -71,6 +72,9 @@ TEST(TreeOutput, LabelsEveryNameForDot) {
       {std::string("nul\0", 4), R"("nul\\x00")"},
       {"del\x7F", R"("del\\x7F")"},
       {"\\\xFF", R"("\\\\\\xFF")"},
+      // Longer than Graphviz takes whole: cut, with its size.
+      {std::string(16 * 1024, 'n') + "&",
+       "\"" + std::string(40, 'n') + "..." + std::string(19, 'n') + "&amp; (16,385 bytes)\""},
   };
   for (const Case& c : cases) EXPECT_EQ(dotLabel(c.name), c.label) << shownName(c.name);
 }

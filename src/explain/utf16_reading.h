@@ -23,6 +23,12 @@ enum class Utf16Flaw {
   kLastLineEnd,    // the input ends in a CR or LF byte that is no line end in UTF-16
   kNoNulAtStart,   // no NUL byte and no UTF-16 byte-order mark in its first kLookAhead
                    // bytes, where UTF-16 text has them: in every ASCII character
+  kNoOrder,        // as many NUL bytes at even offsets as at odd ones: no byte order
+                   // stands out
+  kUtf8Text,       // the bytes are valid UTF-8, and too few of them are NUL for UTF-16
+                   // text, whose ASCII characters each hold one: UTF-8 with stray NULs
+  kTooFewNuls,     // fewer than two code units, or than one in 16, hold a NUL byte, as
+                   // ASCII characters, line ends and separators do in UTF-16 text
 };
 
 enum class Utf16Mark { kNone, kLittleEndian, kBigEndian };
@@ -48,6 +54,13 @@ class Utf16Reading {
   // Returns the byte order whose high bytes hold more of the input's NUL bytes: UTF-16
   // text of ASCII or Latin-1 characters has a NUL in the high byte of each. kNone where
   // both hold as many, none above all.
+  // Returns how many code units of the byte order `order` (not kNone) have a NUL high
+  // byte, as those of ASCII and Latin-1 characters do; and how many code units there are.
+  std::uint64_t nulHighBytes(Utf16Mark order) const {
+    return order == Utf16Mark::kLittleEndian ? nulsAtOdd_ : nulsAtEven_;
+  }
+  std::uint64_t units() const { return size_ / 2; }
+
   Utf16Mark likelyOrder() const {
     return nulsAtOdd_ > nulsAtEven_   ? Utf16Mark::kLittleEndian
            : nulsAtEven_ > nulsAtOdd_ ? Utf16Mark::kBigEndian

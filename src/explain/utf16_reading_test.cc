@@ -65,6 +65,11 @@ TEST(Utf16Reading, TellsEachByteOrderApart) {
       {"\xFF\xFE"
        "a"s,
        Utf16Flaw::kOddLength, Utf16Flaw::kOddLength, kNone, kLittle},
+      // Half a mark of either order is none.
+      {"a\xFF"s, Utf16Flaw::kNone, Utf16Flaw::kNone, kNone},
+      {"\xFE"
+       "a"s,
+       Utf16Flaw::kNone, Utf16Flaw::kNone, kNone},
   };
   for (const Case& c : cases) {
     for (std::size_t piece = 1; piece <= c.bytes.size() + 1; ++piece) {

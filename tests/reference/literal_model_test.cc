@@ -249,10 +249,23 @@ void expectFormsAgree(const explain::Survey& survey, int status, const std::stri
   std::set<std::pair<std::string, bool>> names;  // each name distinct, UTF-8 or not
   for (const nlohmann::json& tag : report.at("tags")) {
     if (!tag.at("path").is_null()) stated.insert(tag.at("path").get<std::string>());
-    names.emplace(tag.at("name").get<std::string>(), tag.at("utf8").get<bool>());
-    // A UTF-8 name reads back as its own bytes, whatever it holds.
+    // A UTF-8 name reads back as its own bytes, whatever it holds; any other is its bytes
+    // in hexadecimal, and no name.
+    const std::string_view bytes = survey.names.name(tag.at("tag").get<int>());
     if (tag.at("utf8")) {
-      EXPECT_EQ(tag.at("name").get<std::string>(), survey.names.name(tag.at("tag").get<int>()));
+      EXPECT_EQ(tag.at("name").get<std::string>(), bytes);
+      EXPECT_TRUE(tag.at("bytes").is_null());
+      names.emplace(tag.at("name").get<std::string>(), true);
+    } else {
+      EXPECT_TRUE(tag.at("name").is_null());
+      std::string hex;
+      for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex += "0123456789abcdef"[byte >> 4];
+        hex += "0123456789abcdef"[byte & 0xF];
+      }
+      EXPECT_EQ(tag.at("bytes").get<std::string>(), hex);
+      names.emplace(hex, false);
     }
   }
   EXPECT_EQ(names.size(), survey.names.size());
