@@ -248,35 +248,6 @@ CodePageProfile profileOf(std::string_view bytes) {
   return profile;
 }
 
-TEST(CodePage, ProfilesHighBytesBesideLetters) {
-  const struct {
-    std::string bytes;
-    unsigned char byte;
-    std::uint64_t occurrences, besideLetter;
-  } cases[] = {
-      {"caf\xE9", 0xE9, 1, 1},
-      {"\xE9t", 0xE9, 1, 1},
-      {"\xE9\xE9z", 0xE9, 2, 1},
-      {"@\xE9[`\xE9{", 0xE9, 2, 0},
-      {"12345678\xE9"
-       "abcdefgh",
-       0xE9, 1, 1},
-      {"abcdefgh\xE9 1234567", 0xE9, 1, 1},
-      {"abcdefg1\xE9 1234567", 0xE9, 1, 0},
-      {"1234567\xE9\xE9"
-       "abcdefgh",
-       0xE9, 2, 1},
-      {"\x80\xFFx", 0xFF, 1, 1},
-      {"caf\xE9", 'f', 0, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bytes);
-    const CodePageProfile profile = profileOf(c.bytes);
-    EXPECT_EQ(profile.occurrences(c.byte), c.occurrences);
-    EXPECT_EQ(profile.besideLetter(c.byte), c.besideLetter);
-  }
-}
-
 TEST(CodePage, ProfileIsTheSameHoweverTheBytesAreSplit) {
   const char* const pieces[] = {"abcdefgh", "12345678", "x", "1", " ", "\xE9",
                                 "\x93",     "\xFF",     "Z", "@", "{", "[`"};
