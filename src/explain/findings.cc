@@ -686,6 +686,8 @@ void setPlan(Report& report, Plan plan) {
   plan.command = "tagtree-explain --fix" +
                  (plan.guess ? " --from=" + std::string(plan.from.encoding) : std::string()) + " " +
                  shellWord(report.fileName);
+  plan.marked = std::any_of(report.findings.begin(), report.findings.end(),
+                            [](const Finding& finding) { return isCertain(finding.fix); });
   if (report.standardInput()) plan.absent = NoCommand::kStandardInput;
   if (!report.standardInput() && report.fileName.ends_with('\n'))
     plan.absent = NoCommand::kFileNameLineEnd;

@@ -219,6 +219,7 @@ struct Plan {
   std::string command;  // the command that does it all
   NoCommand absent = NoCommand::kNone;  // why the command does not run as written
   VerdictFacts after;                   // tagtree's verdict on the file then
+  bool marked = false;                  // some finding of the report is one it mends for certain
 };
 
 // The report: the survey's findings, in the order a person should read them: tagtree's

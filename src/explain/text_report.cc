@@ -477,8 +477,12 @@ class TextWriter {
     text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
     line("  " + text + ". This does it all at once:");
     line("    " + plan.command);
-    line("  [*] marks what --fix mends for certain; --fix=NAME applies the fixes named alone,");
-    line("  and --diff shows the change without making it.");
+    if (plan.marked) {
+      line("  [*] marks what --fix mends for certain; --fix=NAME applies the fixes named alone,");
+      line("  and --diff shows the change without making it.");
+    } else {
+      line("  --diff shows the change without making it.");
+    }
   }
 
   const Report& report_;
