@@ -184,10 +184,10 @@ bool isLatinLetterBlock(char32_t code) {
 }
 
 // Returns the score in halves that `reading` (a high byte's, read alone) adds where the
-// byte occurs `n` times, `a` of them beside an ASCII letter; nothing where it holds a
-// character that is not graphic.
+// byte occurs `n` times, `a` of them beside an ASCII letter and `w` inside a word; nothing
+// where it holds a character that is not graphic. See guessCodePages.
 std::optional<std::uint64_t> halfPointsOf(std::string_view reading, std::uint64_t n,
-                                          std::uint64_t a) {
+                                          std::uint64_t a, std::uint64_t w) {
   char32_t first = kNotUtf8;
   for (std::size_t at = 0, length = 0; at < reading.size(); at += length) {
     const char32_t code = decodeAt(reading.substr(at), length);
@@ -196,13 +196,17 @@ std::optional<std::uint64_t> halfPointsOf(std::string_view reading, std::uint64_
     if (at == 0) first = code;
   }
   if (first == kNotUtf8) return std::nullopt;
-  switch (utf8proc_category(static_cast<utf8proc_int32_t>(first))) {
+  const utf8proc_category_t category = utf8proc_category(static_cast<utf8proc_int32_t>(first));
+  switch (category) {
     case UTF8PROC_CATEGORY_LU:
     case UTF8PROC_CATEGORY_LL:
     case UTF8PROC_CATEGORY_LT:
     case UTF8PROC_CATEGORY_LM:
-    case UTF8PROC_CATEGORY_LO:
-      return isLatinLetterBlock(first) ? n + a : 2 * (n - a);
+    case UTF8PROC_CATEGORY_LO: {
+      if (isLatinLetterBlock(first)) return n + a + w;
+      const bool capital = category == UTF8PROC_CATEGORY_LU || category == UTF8PROC_CATEGORY_LT;
+      return (capital ? n - a : 2 * (n - a)) + w;
+    }
     case UTF8PROC_CATEGORY_PC:
     case UTF8PROC_CATEGORY_PD:
     case UTF8PROC_CATEGORY_PS:
@@ -214,7 +218,10 @@ std::optional<std::uint64_t> halfPointsOf(std::string_view reading, std::uint64_
     case UTF8PROC_CATEGORY_SC:
     case UTF8PROC_CATEGORY_SK:
     case UTF8PROC_CATEGORY_SO:
-      return 2 * n;
+      // Arrows, mathematical operators, box-drawing lines, blocks and shapes, as DOS code
+      // pages and KOI8-R put in their high bytes, draw; a name holds none of them.
+      if ((first >= 0x2190 && first <= 0x23FF) || (first >= 0x2500 && first <= 0x25FF)) return 0;
+      return n + a > 2 * w ? n + a - 2 * w : 0;
     default:
       return 0;
   }
@@ -252,12 +259,25 @@ std::optional<std::string> readAs(std::string_view encoding, std::string_view by
   return text;
 }
 
+CodePageProfile::Neighbour CodePageProfile::neighbourOf(unsigned char byte) {
+  return byte >= 0x80          ? Neighbour::kHigh
+         : isAsciiLetter(byte) ? Neighbour::kLetter
+                               : Neighbour::kOther;
+}
+
+void CodePageProfile::close(unsigned char next) {
+  if (open_ == 0) return;
+  const Neighbour after = neighbourOf(next);
+  if (openBefore_ != Neighbour::kLetter && after == Neighbour::kLetter)
+    ++besideLetter_[open_ - 0x80];
+  if (openBefore_ != Neighbour::kOther && after != Neighbour::kOther) ++inWord_[open_ - 0x80];
+  open_ = 0;
+}
+
 void CodePageProfile::feedAscii(std::string_view bytes) {
   if (bytes.empty()) return;
-  if (waiting_ != 0 && isAsciiLetter(static_cast<unsigned char>(bytes.front())))
-    ++besideLetter_[waiting_ - 0x80];
-  waiting_ = 0;
-  afterLetter_ = isAsciiLetter(static_cast<unsigned char>(bytes.back()));
+  close(static_cast<unsigned char>(bytes.front()));
+  last_ = neighbourOf(static_cast<unsigned char>(bytes.back()));
 }
 
 void CodePageProfile::feed(std::string_view bytes) {
@@ -266,26 +286,20 @@ void CodePageProfile::feed(std::string_view bytes) {
   while (p != end) {
     if (end - p >= 8 && (load8(p) & kHighs) == 0) {
       // Eight ASCII bytes: only the first and the last have a high neighbour, if any.
-      if (waiting_ != 0 && isAsciiLetter(static_cast<unsigned char>(p[0])))
-        ++besideLetter_[waiting_ - 0x80];
-      waiting_ = 0;
-      afterLetter_ = isAsciiLetter(static_cast<unsigned char>(p[7]));
+      close(static_cast<unsigned char>(p[0]));
+      last_ = neighbourOf(static_cast<unsigned char>(p[7]));
       p += 8;
       continue;
     }
     const auto byte = static_cast<unsigned char>(*p++);
-    const bool letter = isAsciiLetter(byte);
-    if (waiting_ != 0 && letter) ++besideLetter_[waiting_ - 0x80];
-    waiting_ = 0;
+    close(byte);
     if (byte >= 0x80) {
       ++occurrences_[byte - 0x80];
-      if (afterLetter_) {
-        ++besideLetter_[byte - 0x80];
-      } else {
-        waiting_ = byte;
-      }
+      if (last_ == Neighbour::kLetter) ++besideLetter_[byte - 0x80];
+      open_ = byte;
+      openBefore_ = last_;
     }
-    afterLetter_ = letter;
+    last_ = neighbourOf(byte);
   }
 }
 
@@ -303,7 +317,8 @@ std::vector<CodePageGuess> guessCodePages(const CodePageProfile& profile,
       const std::optional<std::string>& reading = table.reading[byte];
       const auto points =
           reading
-              ? halfPointsOf(*reading, n, profile.besideLetter(static_cast<unsigned char>(byte)))
+              ? halfPointsOf(*reading, n, profile.besideLetter(static_cast<unsigned char>(byte)),
+                             profile.inWord(static_cast<unsigned char>(byte)))
               : std::nullopt;
       clean = points.has_value();
       if (clean) guess.halfPoints += *points;

@@ -63,7 +63,8 @@ bool isSingleByte(std::string_view encoding);
 // nothing else: it shows what a name would become.
 std::optional<std::string> readAs(std::string_view encoding, std::string_view bytes);
 
-// How often each byte 0x80 to 0xFF occurs in a file, and how often beside an ASCII letter.
+// How often each byte 0x80 to 0xFF occurs in a file, how often beside an ASCII letter, and
+// how often inside a word: between two bytes that are ASCII letters or beyond ASCII.
 class CodePageProfile {
  public:
   // Takes the next bytes of the file, which may be split anywhere.
@@ -81,15 +82,24 @@ class CodePageProfile {
   std::uint64_t besideLetter(unsigned char byte) const {
     return byte >= 0x80 ? besideLetter_[byte - 0x80] : 0;
   }
+  // Returns how many of them stand between two bytes each an ASCII letter or beyond ASCII.
+  std::uint64_t inWord(unsigned char byte) const { return byte >= 0x80 ? inWord_[byte - 0x80] : 0; }
 
   bool operator==(const CodePageProfile&) const = default;
 
  private:
+  enum class Neighbour : std::uint8_t { kOther, kLetter, kHigh };
+  static Neighbour neighbourOf(unsigned char byte);
+  // Counts the high byte whose next neighbour was not known yet, where there is one, with
+  // `next` after it.
+  void close(unsigned char next);
+
   std::array<std::uint64_t, 128> occurrences_{};
   std::array<std::uint64_t, 128> besideLetter_{};
-  unsigned char waiting_ = 0;  // the last byte fed, where it is a high byte that no
-                               // letter preceded; else 0
-  bool afterLetter_ = false;   // the last byte fed is an ASCII letter
+  std::array<std::uint64_t, 128> inWord_{};
+  Neighbour last_ = Neighbour::kOther;        // the last byte fed
+  unsigned char open_ = 0;                    // the last byte fed, where it is a high byte
+  Neighbour openBefore_ = Neighbour::kOther;  // the byte before that one
 };
 
 // A ByteSource that passes on the bytes of another and feeds them to a CodePageProfile.
@@ -140,15 +150,21 @@ struct CodePageGuess {
 // the order of `candidates`). A code page reads it cleanly where each high byte the file
 // holds decodes, alone, to graphic characters only: letters, marks, numbers, punctuation,
 // symbols and space separators. Its score adds, for each high byte held n times, a of
-// them beside an ASCII letter, by the first character it reads as: (n + a) / 2 for a
-// Latin letter (U+00C0 to U+024F, U+1E00 to U+1EFF), which mostly sits in words of ASCII
-// letters, but may stand alone ("à"); n - a for another letter, whose words are all
-// beyond ASCII; n for punctuation or a symbol, such as curly quotes, which stand beside
-// letters as often as such letters do; nothing for the rest. So the Latin reading of a
-// word all beyond ASCII, as Cyrillic in Windows-1251 is, loses; curly quotes beside
-// letters tie with letters, and the order of the candidates puts Windows-1252 first. A
-// candidate iconv does not know is left out. Where the file holds no high byte, every
-// other reads it cleanly, with a score of 0.
+// them beside an ASCII letter and w inside a word, by the first character it reads as,
+// in points:
+//   (n + a + w) / 2 for a Latin letter (U+00C0 to U+024F, U+1E00 to U+1EFF), which mostly
+//     sits in words of ASCII letters, but may stand alone ("à");
+//   n - a + w / 2 for another letter, whose words are all beyond ASCII, and half of n - a
+//     for a capital, which text holds fewer of (Russian in KOI8-R, read as Windows-1251,
+//     is mostly capitals);
+//   (n + a) / 2 - w for punctuation or a symbol, such as curly quotes, dashes and the
+//     euro sign, which stand beside a word as letters do, but not inside one;
+//   nothing for arrows, mathematical operators, box-drawing lines, blocks and shapes
+//     (U+2190 to U+23FF, U+2500 to U+25FF), which no name holds, nor for the rest.
+// So the Latin reading of a word all beyond ASCII, as Cyrillic in Windows-1251 is, loses;
+// curly quotes beside letters tie with letters, and the order of the candidates puts
+// Windows-1252 first. A candidate iconv does not know is left out. Where the file holds no
+// high byte, every other reads it cleanly, with a score of 0.
 std::vector<CodePageGuess> guessCodePages(const CodePageProfile& profile,
                                           std::span<const CodePage> candidates = kCodePages);
 

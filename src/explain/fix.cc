@@ -79,6 +79,16 @@ std::uint64_t lineAt(std::string_view bytes, std::uint64_t offset) {
   return line;
 }
 
+// Returns `encoding` as iconv compares names: upper case, without '-' and '_'.
+std::string comparable(std::string_view encoding) {
+  std::string name;
+  for (const char c : encoding) {
+    if (c == '-' || c == '_') continue;
+    name += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  return name;
+}
+
 // Converts `bytes` from the encoding `request.from` names, the UTF-8 byte-order marks that
 // start them first removed. Returns the refusal, leaving `bytes` as they were, or notes
 // what it did in `applied`.
@@ -93,8 +103,21 @@ std::optional<FixRefusal> convert(std::string& bytes, const std::string& from,
     refusal.byte = offset < bytes.size() ? static_cast<unsigned char>(bytes[offset]) : 0;
     return refusal;
   };
-  if (isSingleByte(from) && decision.utf16Mark != Utf16Mark::kNone)
+  // A UTF-16 mark names its byte order; UTF-16 text of any line end, separator or ASCII
+  // character holds a NUL. A Unicode form may hold what reads as UTF-8 by chance; any
+  // other encoding may not, as it garbles UTF-8 that the file holds.
+  const std::string name = comparable(from);
+  const bool unicode = name.starts_with("UTF16") || name.starts_with("UTF32") ||
+                       name.starts_with("UCS2") || name.starts_with("UCS4");
+  const bool utf16 = name.starts_with("UTF16") || name.starts_with("UCS2");
+  const bool marked = decision.utf16Mark != Utf16Mark::kNone;
+  const bool orderNamed = name == "UTF16LE" || name == "UTF16BE";
+  if (marked && (!utf16 || (orderNamed && (name == "UTF16LE") !=
+                                              (decision.utf16Mark == Utf16Mark::kLittleEndian))))
     return refuse(FixRefusal::Why::kUtf16Mark, 0);
+  if (utf16 && !marked && decision.nulBytes == 0) return refuse(FixRefusal::Why::kNoNul, 0);
+  if (!unicode && decision.beyondAscii())
+    return refuse(FixRefusal::Why::kHoldsUtf8, decision.firstBeyondAscii);
   const std::string_view text = withoutMarks(bytes);
   const std::uint64_t marks = (bytes.size() - text.size()) / kByteOrderMark.size();
   Conversion converted = convertToUtf8(from, text);
@@ -221,7 +244,7 @@ std::string refusalText(const FixRefusal& refusal) {
     case FixRefusal::Why::kUndecodable:
       return byte + where + " does not decode";
     case FixRefusal::Why::kHoldsUtf8:
-      return "it also holds valid UTF-8 beyond ASCII, from" + where +
+      return "it also holds valid UTF-8 beyond ASCII," + where +
              ", which converting it whole would garble";
     case FixRefusal::Why::kC1Control: {
       std::string code = "U+00";
@@ -231,14 +254,17 @@ std::string refusalText(const FixRefusal& refusal) {
              ", which no tag name means";
     }
     case FixRefusal::Why::kNulCharacter:
-      return "it would hold a NUL character, from" + where + ", which no tag name means";
+      return "the bytes" + where + " would become a NUL character, which no tag name means";
+    case FixRefusal::Why::kNoNul:
+      return "it holds no NUL byte, as UTF-16 text of any ASCII character, line end or "
+             "separator does";
     case FixRefusal::Why::kAlreadyUtf8:
       return "it is UTF-8 already, which converting it would garble";
     case FixRefusal::Why::kUtf16Mark:
       break;
   }
-  return "it starts with a UTF-16 byte-order mark: it is UTF-16, which --fix converts "
-         "without --from";
+  return "it starts with a UTF-16 byte-order mark, which names another encoding: --fix "
+         "converts it without --from";
 }
 
 }  // namespace tagtree::explain

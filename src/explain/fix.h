@@ -23,13 +23,15 @@ struct FixRefusal {
   enum class Why : std::uint8_t {
     kUnknownEncoding,  // iconv knows no such encoding
     kUndecodable,      // a byte, or a sequence of them, does not decode
-    kHoldsUtf8,        // the file holds valid UTF-8 beyond ASCII too
+    kHoldsUtf8,        // the file holds valid UTF-8 beyond ASCII too, and the encoding
+                       // named is no Unicode form
     kC1Control,        // a character would be a C1 control, which no tag name means
     kNulCharacter,     // a character would be NUL
     kAlreadyUtf8,      // the file is valid UTF-8 without NUL bytes, which the
                        // conversion would change
     kUtf16Mark,        // the file starts with a UTF-16 byte-order mark, and the encoding
-                       // named is an 8-bit one
+                       // named is not UTF-16 of that byte order
+    kNoNul,            // UTF-16 is named, and the file holds no NUL byte and no mark
   } why;
   std::string encoding;      // as named
   std::uint64_t offset = 0;  // of the byte that shows it, in the file

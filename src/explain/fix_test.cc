@@ -67,12 +67,22 @@ TEST(Fix, ConvertsFromACodePageOnlyWhereTheFileBearsIt) {
       {"Desserts; \x93pie\x94\n", "latin1", "", Why::kC1Control, 1, 10},
       {"ok\rM\xC3\xBCnchen; caf\xE9\n", "latin1", "", Why::kHoldsUtf8, 2, 4},
       {"caf\xE9\n", "no-such-encoding", "", Why::kUnknownEncoding},
-      {"caf\xC3\xA9\n", "utf-16le", "", Why::kAlreadyUtf8, 1},
+      {"caf\xC3\xA9\n", "utf-16le", "", Why::kNoNul, 1},
+      {"abc", "cp037", "", Why::kAlreadyUtf8, 1},  // EBCDIC: no ASCII stays itself
+      {"caf\xC3\xA9 na\xEFve", "gbk", "", Why::kHoldsUtf8, 1, 3},
+      {"\xFF\xFEz\0"s, "utf-16be", "", Why::kUtf16Mark, 1},
+      {"\xFF\xFEz\0"s, "utf16le", "z"},  // the mark says so; it stays a character, and goes
       {"\xFF\xFEz\0"s, "windows-1252", "", Why::kUtf16Mark, 1},
       {"a\0b\0"s, "latin1", "", Why::kNulCharacter, 1, 1},
   };
+  std::string missing;  // encodings whose iconv module this machine lacks, as under qemu
   for (const Case& c : cases) {
     SCOPED_TRACE(shownName(c.bytes) + " from " + c.from);
+    if (c.refused != Why::kUnknownEncoding &&
+        convertToUtf8(c.from, "").refusal == Refusal::kUnknownEncoding) {
+      missing += " " + c.from;
+      continue;
+    }
     std::string bytes = c.bytes;
     FixRequest request;
     request.from = c.from;
@@ -89,6 +99,7 @@ TEST(Fix, ConvertsFromACodePageOnlyWhereTheFileBearsIt) {
     EXPECT_EQ(bytes, c.bytes);
     EXPECT_TRUE(outcome.applied.empty());
   }
+  if (!missing.empty()) GTEST_SKIP() << "iconv knows none of" << missing;
 }
 
 // Returns the names of the survey of `bytes` that are UTF-8 text: valid, without a NUL,

@@ -4,6 +4,7 @@
 #include "explain/replace_file.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -18,7 +19,8 @@
 namespace tagtree::explain {
 namespace {
 
-constexpr std::string_view kChanged = "it changed while --fix read it";
+constexpr std::string_view kChangedWhile = "it changed while --fix read it";
+constexpr std::string_view kChangedAfter = "it changed after --fix read it";
 
 FileRefusal refusal(bool replacing, int errnum, std::string reason = {}) {
   return FileRefusal{replacing, errnum, std::move(reason), false};
@@ -28,6 +30,19 @@ FileRefusal hardLinks(nlink_t links) {
   return refusal(false, 0,
                  "has " + std::to_string(links) +
                      " hard links, which replacing it would split: --fix leaves it as it is");
+}
+
+// Returns whether the process is in the group `gid`.
+bool inGroup(gid_t gid) {
+  if (gid == ::getegid()) return true;
+  const int count = ::getgroups(0, nullptr);
+  if (count <= 0) return false;
+  std::vector<gid_t> groups(static_cast<std::size_t>(count));
+  const int got = ::getgroups(count, groups.data());
+  for (int i = 0; i < got; ++i) {
+    if (groups[static_cast<std::size_t>(i)] == gid) return true;
+  }
+  return false;
 }
 
 // Returns why --fix may not replace the file whose status is `status`, at `path`, or
@@ -42,6 +57,17 @@ std::optional<FileRefusal> refusalOf(const char* path, const struct stat& status
   if ((status.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) {
     if ((status.st_mode & 0222) != 0 && errno != EACCES) return refusal(false, errno);
     return refusal(false, 0, "read-only: --fix leaves it as it is");
+  }
+  // The new file is the process's, in its group unless it may give it the file's: a file
+  // that would so change hands, and be read by others, is left alone.
+  if (::geteuid() != 0 && status.st_uid != ::geteuid()) {
+    return refusal(false, 0,
+                   "another user's file, which --fix would make yours: it leaves it as it is");
+  }
+  if (::geteuid() != 0 && !inGroup(status.st_gid)) {
+    return refusal(false, 0,
+                   "in a group you are not in, which --fix cannot give the new file: it leaves "
+                   "it as it is");
   }
   return std::nullopt;
 }
@@ -121,28 +147,31 @@ std::optional<FileRefusal> copyAttributes(int from, int to) {
 // Gives the new file `fd` the owner, extended attributes and mode of the file whose
 // status is `old` and which `from` reads. Returns std::nullopt, or why it cannot.
 std::optional<FileRefusal> copyMetadata(int from, const struct stat& old, int fd) {
-  // The owner first: changing it clears the setuid and setgid bits.
-  if (::geteuid() == 0) {
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) return refusal(true, errno);
-  } else if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM) {
-    return refusal(true, errno);  // EPERM: the process is not in the file's group
-  }
-  if (std::optional<FileRefusal> refused = copyAttributes(from, fd)) return refused;
-  // Last, since setting an ACL sets the mode too. A file that is not its old owner's, or
-  // not its old group's, does not run as them.
+  // The owner first: changing it clears the setuid and setgid bits. Root gives the file
+  // its owner and group; any other process owns it already, and gives it its group.
+  const uid_t owner = ::geteuid() == 0 ? old.st_uid : static_cast<uid_t>(-1);
+  if (::fchown(fd, owner, old.st_gid) != 0) return refusal(true, errno, "its owner cannot be kept");
   struct stat made;
   if (::fstat(fd, &made) != 0) return refusal(true, errno);
-  mode_t mode = old.st_mode & 07777;
-  if (made.st_uid != old.st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
-  if (made.st_gid != old.st_gid) mode &= ~static_cast<mode_t>(S_ISGID);
-  if (::fchmod(fd, mode) != 0) return refusal(true, errno);
+  if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
+    return refusal(true, 0, "its owner cannot be kept");
+  }
+  if (std::optional<FileRefusal> refused = copyAttributes(from, fd)) return refused;
+  // Last, since setting an ACL sets the mode too.
+  if (::fchmod(fd, old.st_mode & 07777) != 0) return refusal(true, errno);
   return std::nullopt;
 }
 
 }  // namespace
 
+std::optional<FileRefusal> refusalBeforeReading(const char* path) {
+  struct stat status;
+  if (::stat(path, &status) != 0) return refusal(false, errno);
+  return refusalOf(path, status);
+}
+
 std::string describe(const FileRefusal& refusal, std::string_view file) {
-  std::string line = refusal.replacing ? "cannot replace " : "";
+  std::string line = refusal.replacing && !refusal.replaced ? "cannot replace " : "";
   line.append(file).append(": ").append(refusal.reason);
   if (refusal.errnum != 0) {
     if (!refusal.reason.empty()) line += ": ";
@@ -168,7 +197,7 @@ std::optional<FileRefusal> ReplaceableFile::read(const char* path) {
   fd_ = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd_ < 0) return refusal(false, errno);
   if (::fstat(fd_, &read_) != 0) return refusal(false, errno);
-  if (!sameFile(read_, status)) return refusal(true, 0, std::string(kChanged));
+  if (!sameFile(read_, status)) return refusal(true, 0, std::string(kChangedWhile));
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(fd_, buffer, sizeof buffer);
@@ -185,9 +214,10 @@ std::optional<FileRefusal> ReplaceableFile::read(const char* path) {
 std::optional<FileRefusal> ReplaceableFile::replace(std::string_view bytes) {
   struct stat old;
   if (::fstat(fd_, &old) != 0) return refusal(true, errno);
+  // Named apart from the file: a name near the longest a directory takes leaves no room
+  // for more.
   const std::size_t slash = target_.rfind('/');
-  std::string temporary =
-      target_.substr(0, slash + 1) + "." + target_.substr(slash + 1) + ".tagtree-explain-XXXXXX";
+  std::string temporary = target_.substr(0, slash + 1) + ".tagtree-explain-XXXXXX";
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return refusal(true, errno);
   std::optional<FileRefusal> refused;
@@ -203,10 +233,14 @@ std::optional<FileRefusal> ReplaceableFile::replace(std::string_view bytes) {
   // The file is where it was, and as it was when read.
   struct stat now;
   if (!refused && ::stat(target_.c_str(), &now) != 0) refused = refusal(true, errno);
-  if (!refused && (!sameFile(now, read_) || now.st_size != read_.st_size ||
-                   now.st_mtim.tv_sec != read_.st_mtim.tv_sec ||
-                   now.st_mtim.tv_nsec != read_.st_mtim.tv_nsec)) {
-    refused = refusal(true, 0, std::string(kChanged));
+  // The change time too: a write that keeps the size and sets the modification time back,
+  // as touch -d and cp -p do, moves it on all the same.
+  if (!refused &&
+      (!sameFile(now, read_) || now.st_size != read_.st_size ||
+       now.st_mtim.tv_sec != read_.st_mtim.tv_sec || now.st_mtim.tv_nsec != read_.st_mtim.tv_nsec ||
+       now.st_ctim.tv_sec != read_.st_ctim.tv_sec ||
+       now.st_ctim.tv_nsec != read_.st_ctim.tv_nsec)) {
+    refused = refusal(true, 0, std::string(kChangedAfter));
   }
   if (!refused && now.st_nlink > 1) refused = hardLinks(now.st_nlink);
   if (!refused && ::rename(temporary.c_str(), target_.c_str()) != 0) {
@@ -215,7 +249,7 @@ std::optional<FileRefusal> ReplaceableFile::replace(std::string_view bytes) {
   if (refused) {
     ::unlink(temporary.c_str());
   } else if (::fsync(directoryFd) != 0) {
-    refused = refusal(true, errno, "it was replaced, but its directory could not be flushed");
+    refused = refusal(true, errno, "replaced, but its directory could not be flushed");
     refused->replaced = true;
   }
   if (directoryFd >= 0) ::close(directoryFd);

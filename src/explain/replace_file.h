@@ -29,8 +29,15 @@ struct FileRefusal {
 
 // Returns the line, without the program's name or a newline, that tells the user why
 // --fix leaves `file` (as the user named it) as it is: "FILE: REASON" or "cannot replace
-// FILE: REASON", REASON being `refusal.reason`, strerror(errnum), or both joined by ": ".
+// FILE: REASON", REASON being `refusal.reason`, strerror(errnum), or both joined by ": ";
+// "FILE: REASON" where it was replaced all the same.
 std::string describe(const FileRefusal& refusal, std::string_view file);
+
+// Returns why --fix would refuse the file at `path` before reading it, as read() would,
+// or std::nullopt where it would read it: it is no regular file, has more than one hard
+// link, denies this process writing it, or is another user's or in a group the process
+// is not in, which the new file could not keep.
+std::optional<FileRefusal> refusalBeforeReading(const char* path);
 
 // A regular file read whole, to be replaced later. It holds the file open in between.
 class ReplaceableFile {
@@ -41,20 +48,19 @@ class ReplaceableFile {
   ReplaceableFile& operator=(const ReplaceableFile&) = delete;
 
   // Reads the file at `path` (that a symbolic link at `path` leads to) whole into bytes().
-  // Refuses it, without opening it, where it is no regular file, has more than one hard
-  // link, or its mode denies this process writing it (root: it has no write bit at all);
-  // or where it cannot be read. Returns std::nullopt, or why it refuses. Call it once.
+  // Refuses it, without opening it, where refusalBeforeReading does (root is denied
+  // writing a file with no write bit at all); or where it cannot be read. Returns
+  // std::nullopt, or why it refuses. Call it once.
   std::optional<FileRefusal> read(const char* path);
 
   // The bytes read() read.
   const std::string& bytes() const { return bytes_; }
 
   // Replaces the file's bytes with `bytes`: writes them to a new file in the file's
-  // directory, gives it the file's owner (as much of it as the process may set), its
-  // extended attributes and its mode, flushes it to disk, and renames it over the file,
-  // then flushes the directory. Refuses where an extended attribute cannot be copied, or
-  // where the file's device, inode, size or modification time differ from when read()
-  // read it. Returns std::nullopt, or why it refuses, in which case the file is as it was
+  // directory, gives it the file's owner and group, its extended attributes and its mode,
+  // flushes it to disk, and renames it over the file, then flushes the directory. Refuses
+  // where the owner or an extended attribute cannot be kept, or where the file's device,
+  // inode, size, modification or change time differ from when read() read it. Returns std::nullopt, or why it refuses, in which case the file is as it was
   // (unless only flushing the directory failed) and the new one is gone. Precondition:
   // read() returned std::nullopt. Call it at most once.
   std::optional<FileRefusal> replace(std::string_view bytes);

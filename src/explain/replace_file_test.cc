@@ -142,7 +142,7 @@ TEST(ReplaceFile, RefusesWhereTheFileChangedSinceItReadIt) {
     const timespec times[2] = {{0, UTIME_OMIT}, {seconds, nanoseconds}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   };
-  const std::string changed = "cannot replace f: it changed while --fix read it";
+  const std::string changed = "cannot replace f: it changed after --fix read it";
   const std::vector<Case> cases = {
       {"its size alone",
        [&](const fs::path& f, const struct stat& read) {
@@ -154,6 +154,13 @@ TEST(ReplaceFile, RefusesWhereTheFileChangedSinceItReadIt) {
       {"its modification time's seconds",
        [&](const fs::path& f, const struct stat& read) {
          touch(f, read.st_mtim.tv_sec + 1, read.st_mtim.tv_nsec);
+       },
+       changed,
+       {"f"}},
+      {"its bytes, its size and modification time as they were: its change time",
+       [&](const fs::path& f, const struct stat& read) {
+         write(f, "new\n");
+         touch(f, read.st_mtim.tv_sec, read.st_mtim.tv_nsec);
        },
        changed,
        {"f"}},
@@ -175,7 +182,7 @@ TEST(ReplaceFile, RefusesWhereTheFileChangedSinceItReadIt) {
        [](const fs::path& f, const struct stat&) {
          fs::create_hard_link(f, f.parent_path() / "g");
        },
-       "f: has 2 hard links, which replacing it would split: --fix leaves it as it is",
+       changed,
        {"f", "g"}},
       {"gone",
        [](const fs::path& f, const struct stat&) { fs::remove(f); },
@@ -201,25 +208,25 @@ TEST(ReplaceFile, RefusesWhereTheFileChangedSinceItReadIt) {
   }
 }
 
-TEST(ReplaceFile, KeepsOfTheOwnerWhatAUserMaySet) {
+TEST(ReplaceFile, KeepsTheOwnerOrRefuses) {
   if (::geteuid() != 0) GTEST_SKIP() << "runs as the user nobody, which only root may become";
   struct Case {
     const char* name;
     std::vector<gid_t> groups;  // nobody's, besides nobody's own
-    uid_t owner;                // of the file before
-    mode_t mode;
-    gid_t gid;     // of the file after
-    mode_t after;  // its mode
+    uid_t owner;                // of the file
+    std::string said;           // "" where it is replaced
   };
   const std::vector<Case> cases = {
-      {"in the file's group", {kOtherGroup}, kNobody, 02664, kOtherGroup, 02664},
-      {"not in the file's group, which is not kept, nor setgid", {}, kNobody, 02666, kNobody, 0666},
-      {"not the file's owner, which is not kept, nor setuid",
+      {"nobody's, in the file's group", {kOtherGroup}, kNobody, ""},
+      {"nobody's, not in the file's group",
+       {},
+       kNobody,
+       "f: in a group you are not in, which --fix cannot give the new file: it leaves it as it "
+       "is"},
+      {"another's",
        {kOtherGroup},
        0,
-       04666,
-       kOtherGroup,
-       0666},
+       "f: another user's file, which --fix would make yours: it leaves it as it is"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -227,14 +234,15 @@ TEST(ReplaceFile, KeepsOfTheOwnerWhatAUserMaySet) {
     const fs::path file = dir.path() / "f";
     write(file, "old\n");
     ASSERT_EQ(::chown(file.c_str(), c.owner, kOtherGroup), 0);
-    ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
-    EXPECT_EQ(asNobody([&file] { return outcome(file); }, c.groups), "");
-    EXPECT_EQ(contents(file), "new\n");
+    ASSERT_EQ(::chmod(file.c_str(), 06666), 0);
+    EXPECT_EQ(asNobody([&file] { return outcome(file); }, c.groups), c.said);
+    EXPECT_EQ(contents(file), c.said.empty() ? "new\n" : "old\n");
     struct stat now;
     ASSERT_EQ(::stat(file.c_str(), &now), 0);
-    EXPECT_EQ(now.st_uid, kNobody);
-    EXPECT_EQ(now.st_gid, c.gid);
-    EXPECT_EQ(now.st_mode & 07777, c.after);
+    EXPECT_EQ(now.st_uid, c.owner);
+    EXPECT_EQ(now.st_gid, kOtherGroup);
+    EXPECT_EQ(now.st_mode & 07777, 06666u);  // setuid and setgid kept, as the owner is
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"f"});
   }
 }
 

@@ -859,12 +859,30 @@ TEST(ExplainFixes, FixReplacesTheFileWholeOrNotAtAll) {
        },
        "files.in", false, ""},
       {"in a directory that takes no new file",
-       [&](const std::string& dir) {
-         // root may write anywhere: the tool runs as nobody, who may write the file only.
+       [&](const std::string& dir) -> std::string {
+         // root may write anywhere: the tool runs as nobody, whose file it is.
+         if (root && ::chown((dir + "/files.in").c_str(), 65534, 65534) != 0) return "chown failed";
          ::chmod(dir.c_str(), 0555);
-         return chmodFile(dir + "/files.in", 0666);
+         return "";
        },
        "files.in", true, "tagtree-explain: cannot replace files.in: Permission denied\n"},
+      {"another's, whom anyone may write, which would become nobody's",
+       [&](const std::string& dir) -> std::string {
+         if (!root) return "the tool runs as this user, who owns the file";
+         return chmodFile(dir + "/files.in", 0666);
+       },
+       "files.in", true,
+       "tagtree-explain: files.in: another user's file, which --fix would make yours: it "
+       "leaves it as it is\n"},
+      {"nobody's, in root's group, which nobody is not in",
+       [&](const std::string& dir) -> std::string {
+         if (!root) return "only root may give a file away";
+         if (::chown((dir + "/files.in").c_str(), 65534, 0) != 0) return "chown failed";
+         return chmodFile(dir + "/files.in", 0640);
+       },
+       "files.in", true,
+       "tagtree-explain: files.in: in a group you are not in, which --fix cannot give the new "
+       "file: it leaves it as it is\n"},
       {"a FIFO",
        [](const std::string& dir) {
          std::filesystem::remove(dir + "/files.in");
