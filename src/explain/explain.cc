@@ -467,6 +467,22 @@ int writeTree(ByteSource& input, const Request& request) {
   }
 }
 
+// Returns why --fix could not replace the file at `path`, in a phrase, or "" where it could
+// or the input is standard input, which the report names as such.
+std::string unreplaceable(const std::string& path, bool standardInput) {
+  if (standardInput) return "";
+  const std::optional<FileRefusal> refused = refusalBeforeReading(path.c_str());
+  if (!refused) return "";
+  std::string why = refused->reason.empty() ? std::strerror(refused->errnum) : refused->reason;
+  // What --fix says of it, less what the report says itself.
+  constexpr std::string_view kLeft = ": --fix leaves it as it is",
+                             kCannot = ", which --fix cannot replace";
+  for (const std::string_view tail : {kLeft, kCannot}) {
+    if (why.ends_with(tail)) why.erase(why.size() - tail.size());
+  }
+  return why;
+}
+
 // The report on FILE, or standard input. Returns the exit status.
 int runReport(const Request& request) {
   const bool standardInput = request.file == "-";
@@ -487,7 +503,8 @@ int runReport(const Request& request) {
   CopyingSource copying(*input, bytes);
   const bool keep = !regular && !request.quiet;
   const Survey surveyed = survey(keep ? static_cast<ByteSource&>(copying) : *input);
-  Report report = reportOf(surveyed, request.file);
+  Report report =
+      reportOf(surveyed, request.file, std::nullopt, unreplaceable(path, standardInput));
   if (!request.quiet && offersFix(report)) {
     if (regular && readWhole(path.c_str(), bytes) != 0) bytes.clear();
     if (!regular || !bytes.empty()) {

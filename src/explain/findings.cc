@@ -30,6 +30,14 @@ bool printableUtf8(std::string_view text) {
   });
 }
 
+// Returns why no command that fixes the report's file runs as written, or kNone.
+NoCommand commandAbsent(const Report& report) {
+  if (report.standardInput()) return NoCommand::kStandardInput;
+  if (!report.unreplaceable.empty()) return NoCommand::kNotReplaceable;
+  if (report.fileName.ends_with('\n')) return NoCommand::kFileNameLineEnd;
+  return NoCommand::kNone;
+}
+
 class Finder {
  public:
   Finder(Report& report, std::string_view fileName)
@@ -62,10 +70,10 @@ class Finder {
   // Adds `finding`, with the command of its fix, if any.
   void add(Finding finding) {
     if (finding.fix != Fix::kNone) {
-      finding.command = fixCommand(finding.fix, from_.encoding, fileName_);
-      if (report_.standardInput()) finding.absent = NoCommand::kStandardInput;
-      if (!report_.standardInput() && fileName_.ends_with('\n'))
-        finding.absent = NoCommand::kFileNameLineEnd;
+      finding.absent = commandAbsent(report_);
+      finding.shownCommand = fixCommand(finding.fix, from_.encoding, fileName_);
+      if (finding.absent == NoCommand::kNotReplaceable) finding.shownCommand.clear();
+      if (finding.absent == NoCommand::kNone) finding.command = finding.shownCommand;
     }
     report_.findings.push_back(std::move(finding));
   }
@@ -238,7 +246,8 @@ class Finder {
       printable = printable && survey_.facts[slot].validUtf8;
     }
     facts.mostHaveManyParents = facts.manyParents > facts.topLevel + facts.children;
-    if (printable) facts.command = "tagtree-explain --tree " + shellWord(fileName_);
+    // Paths of a file in another encoding are those of bytes misread: it must be converted.
+    if (printable && utf8_) facts.command = "tagtree-explain --tree " + shellWord(fileName_);
     report_.tree = std::move(facts);
     Finding finding = of(Severity::kNote, Kind::kTreeWithoutLimits);
     finding.count = unbounded.paths;
@@ -325,9 +334,8 @@ class Finder {
   }
 
   void invalidNames() {
-    Finding names =
-        of(survey_.verdict.outcome == Outcome::kBadName ? Severity::kError : Severity::kWarning,
-           Kind::kInvalidUtf8);
+    // A warning: where tagtree stops at one of them, that is an error of its own.
+    Finding names = of(Severity::kWarning, Kind::kInvalidUtf8);
     names.many = survey_.badNames;
     names.count = survey_.badNames.size();
     switch (encoding_.encoding) {
@@ -466,7 +474,7 @@ class Messages {
         return tag(tags.front()) + " occurs once";
       case Kind::kInvalidUtf8:
         return tag(tags.front()) + " is not valid UTF-8, which tagtree cannot print" +
-               (first ? codePagesText(f) + why(f) : "");
+               (first ? codePagesText(f) + whyNone(f) : "");
       case Kind::kAlikeTags:
       case Kind::kSlashInName: {
         if (first) return of(f);
@@ -485,14 +493,18 @@ class Messages {
     }
   }
 
+  // Why no fix mends `f`, where none does: why(f), or "".
+  std::string whyNone(const Finding& f) const { return f.fix == Fix::kNone ? why(f) : ""; }
+
   // Why no command fixes `f`, after "; " or ": ", or "".
   std::string why(const Finding& f) const {
     switch (f.absent) {
       case NoCommand::kNone:
       case NoCommand::kStandardInput:
       case NoCommand::kFileNameLineEnd:
-      case NoCommand::kEncodingFirst:
         return "";
+      case NoCommand::kNotReplaceable:
+        return "; --fix cannot replace the file: " + report_.unreplaceable;
       case NoCommand::kNotUtf16:
         return ": " +
                (f.evidence != kNoTag
@@ -555,8 +567,7 @@ class Messages {
   std::string treeCommandText() const {
     if (!whole_) return "";
     if (!report_.tree->command.empty()) return "";
-    return "; its paths hold names that are not UTF-8, which must be converted before they "
-           "can be printed";
+    return "; the file must be converted to UTF-8 before its paths can be printed";
   }
 
   std::string blank(const Finding& f) const {
@@ -581,7 +592,7 @@ class Messages {
   std::string invalid(const Finding& f) const {
     return (f.many.size() == 1 ? "1 tag is" : grouped(f.many.size()) + " tags are") +
            " not valid UTF-8, which tagtree cannot print: " +
-           joined(listed(f.many, f.many.size())) + codePagesText(f) + why(f);
+           joined(listed(f.many, f.many.size())) + codePagesText(f) + whyNone(f);
   }
 
   // The code pages that read a file in one: the likeliest, with its first name as that
@@ -670,11 +681,23 @@ const Finding* Report::find(Kind kind) const {
 }
 
 Report reportOf(const Survey& survey, std::string_view fileName,
-                std::optional<std::vector<Applied>> applied, std::optional<Plan> plan) {
+                std::optional<std::vector<Applied>> applied, std::string_view unreplaceable) {
   Report report(survey, fileName, std::move(applied));
+  report.unreplaceable = unreplaceable;
   Finder(report, fileName).find();
-  if (plan) setPlan(report, std::move(*plan));
   return report;
+}
+
+std::string placeholderText(const Report& report, NoCommand absent) {
+  switch (absent) {
+    case NoCommand::kStandardInput:
+      return "FILE stands for the file this input came from";
+    case NoCommand::kFileNameLineEnd:
+      return "FILE stands for " + shownName(report.fileName) +
+             ", whose name ends in a line end, which no command here can name";
+    default:
+      return "";
+  }
 }
 
 bool offersFix(const Report& report) {
@@ -683,14 +706,16 @@ bool offersFix(const Report& report) {
 }
 
 void setPlan(Report& report, Plan plan) {
-  plan.command = "tagtree-explain --fix" +
-                 (plan.guess ? " --from=" + std::string(plan.from.encoding) : std::string()) + " " +
-                 shellWord(report.fileName);
+  plan.absent = commandAbsent(report);
+  if (plan.absent != NoCommand::kNotReplaceable) {
+    plan.shownCommand =
+        "tagtree-explain --fix" +
+        (plan.guess ? " --from=" + std::string(plan.from.encoding) : std::string()) + " " +
+        shellWord(report.fileName);
+  }
+  if (plan.absent == NoCommand::kNone) plan.command = plan.shownCommand;
   plan.marked = std::any_of(report.findings.begin(), report.findings.end(),
                             [](const Finding& finding) { return isCertain(finding.fix); });
-  if (report.standardInput()) plan.absent = NoCommand::kStandardInput;
-  if (!report.standardInput() && report.fileName.ends_with('\n'))
-    plan.absent = NoCommand::kFileNameLineEnd;
   report.plan = std::move(plan);
 }
 
@@ -897,16 +922,17 @@ std::string_view noCommandName(NoCommand why) {
       return "nul-bytes";
     case NoCommand::kNoCodePage:
       return "no-code-page";
-    case NoCommand::kEncodingFirst:
-      return "encoding-first";
+
     case NoCommand::kOtherCommand:
       return "other-command";
     case NoCommand::kStandardInput:
       return "standard-input";
     case NoCommand::kFileNameLineEnd:
+      return "file-name-ends-in-line-end";
+    case NoCommand::kNotReplaceable:
       break;
   }
-  return "file-name-ends-in-line-end";
+  return "not-replaceable";
 }
 
 std::string_view fixName(Fix fix) {

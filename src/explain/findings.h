@@ -83,15 +83,17 @@ inline bool isCertain(Fix fix) { return fix != Fix::kNone && fix != Fix::kFromCo
 // Why a finding that a fix might mend carries no command that runs as written.
 enum class NoCommand : std::uint8_t {
   kNone,
-  kNotUtf16,        // NUL bytes, but the file does not decode as UTF-16
-  kMixedEncodings,  // the file holds valid UTF-8 beyond ASCII too: converting it whole
-                    // from a code page would garble that
-  kNulBytes,        // the file holds NUL bytes, which no 8-bit text has
-  kNoCodePage,      // no 8-bit code page reads the file cleanly
-  kEncodingFirst,   // the lines are not settled until the file is converted to UTF-8
-  kOtherCommand,    // the fix of another finding mends it
-  kStandardInput,   // the input is standard input, which --fix cannot replace
-  kFileNameLineEnd  // the file's name ends in a line end, which no shell word can name
+  kNotUtf16,         // NUL bytes, but the file does not decode as UTF-16
+  kMixedEncodings,   // the file holds valid UTF-8 beyond ASCII too: converting it whole
+                     // from a code page would garble that
+  kNulBytes,         // the file holds NUL bytes, which no 8-bit text has
+  kNoCodePage,       // no 8-bit code page reads the file cleanly
+  kOtherCommand,     // the fix of another finding mends it
+  kStandardInput,    // the input is standard input, which --fix cannot replace
+  kFileNameLineEnd,  // the file's name ends in a line end, which the command's word for
+                     // it, printf's output, would lose
+  kNotReplaceable,   // --fix cannot replace the file (a FIFO, a read-only file, one of
+                     // several hard links): the report says why
 };
 
 // Returns the stable name of `why`, such as "mixed-encodings", for scripts.
@@ -114,8 +116,11 @@ std::string plannedText(const Applied& applied);
 struct Finding {
   Severity severity = Severity::kNote;
   Kind kind = Kind::kVerdict;
-  Fix fix = Fix::kNone;                 // the fix that mends it
-  std::string command;                  // the command that applies the fix, or ""
+  Fix fix = Fix::kNone;  // the fix that mends it
+  // The command that applies the fix as it runs, or "" where none does; and as a person
+  // is shown it, with FILE standing for a file it cannot name, or "" where no command can
+  // apply the fix at all.
+  std::string command, shownCommand;
   NoCommand absent = NoCommand::kNone;  // why the command does not run as written, or
                                         // why there is no fix
   bool withinLimit = false;         // the change `left` counts after brings the limit within bounds
@@ -214,9 +219,9 @@ struct CodePageNames {
 // Everything --fix would do, in order, and what tagtree would then do.
 struct Plan {
   std::vector<Applied> fixes;
-  CodePage from;        // the code page it names, the likeliest, where it converts from one
-  bool guess = false;   // it converts from a code page, which is a guess
-  std::string command;  // the command that does it all
+  CodePage from;       // the code page it names, the likeliest, where it converts from one
+  bool guess = false;  // it converts from a code page, which is a guess
+  std::string command, shownCommand;    // the command that does it all, as for a finding
   NoCommand absent = NoCommand::kNone;  // why the command does not run as written
   VerdictFacts after;                   // tagtree's verdict on the file then
   bool marked = false;                  // some finding of the report is one it mends for certain
@@ -246,6 +251,8 @@ struct Report {
   std::optional<TreeFacts> tree;         // where tagtree stops at a limit
   std::vector<CodePageNames> codePages;  // the code pages that read the file, likeliest first
   std::optional<Plan> plan;              // where --fix would change the file
+  // Why --fix cannot replace the file, in a phrase, or "" where it can.
+  std::string unreplaceable;
 
   // Returns the finding of `kind`, the first where there are several, or null.
   const Finding* find(Kind kind) const;
@@ -263,11 +270,11 @@ struct FixRequest {
 };
 
 // Returns the report on `survey` of the input called `fileName` ("-" for standard
-// input), after `applied` where --fix applied those fixes, with `plan` where --fix would
-// change the file. Throws std::bad_alloc.
+// input), after `applied` where --fix applied those fixes; `unreplaceable` says, in a
+// phrase, why --fix cannot replace the file, if it cannot. Throws std::bad_alloc.
 Report reportOf(const Survey& survey, std::string_view fileName,
                 std::optional<std::vector<Applied>> applied = std::nullopt,
-                std::optional<Plan> plan = std::nullopt);
+                std::string_view unreplaceable = {});
 
 // Returns whether `report` offers a fix: whether planning --fix is worth reading the file
 // again.
@@ -342,6 +349,10 @@ std::string tagsMessageOf(const Report& report, const Finding& finding,
 
 // Returns why `finding` offers no command, after "; ", or "" where that is not the case.
 std::string whyNoCommand(const Report& report, const Finding& finding);
+
+// Returns what FILE stands for in a command shown for the report's file, where `absent`
+// says it stands for one: "FILE stands for the file this input came from", or "".
+std::string placeholderText(const Report& report, NoCommand absent);
 
 // Returns the command that applies `fix` alone (with `from`, the code page, for
 // kFromCodePage) to the file `fileName` as the command line named it ("-" for standard

@@ -88,7 +88,9 @@ class GnuWriter {
     }
     if (report_.plan) {
       const Plan& plan = *report_.plan;
-      note(planText(plan) + "; to fix: " + plan.command);
+      note(planText(plan) + (plan.shownCommand.empty()
+                                 ? "; --fix cannot replace the file: " + report_.unreplaceable
+                                 : "; to fix: " + plan.shownCommand));
     }
   }
 
@@ -114,9 +116,12 @@ class GnuWriter {
 
   // An entry of `finding`, with its command after its first.
   void entry(const Finding& finding, std::uint64_t line, const std::string& text) {
-    const bool command = first_ && !finding.command.empty();
+    const bool first = first_;
     first_ = false;
-    write(line, finding.severity, command ? text + "; to fix: " + finding.command : text);
+    if (!first || finding.fix == Fix::kNone) return write(line, finding.severity, text);
+    write(line, finding.severity,
+          text + (finding.shownCommand.empty() ? whyNoCommand(report_, finding)
+                                               : "; to fix: " + finding.shownCommand));
   }
 
   const Report& report_;

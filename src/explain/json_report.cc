@@ -318,8 +318,7 @@ class JsonWriter {
 
   // A command as it runs, and why it does not, where it does not.
   void writeCommand(const std::string& command, NoCommand absent) {
-    const bool runs = !command.empty() && (absent == NoCommand::kNone);
-    if (runs) {
+    if (!command.empty()) {
       json_.member("command", std::string_view(command));
     } else {
       json_.memberNull("command");

@@ -60,9 +60,10 @@ class ReplaceableFile {
   // directory, gives it the file's owner and group, its extended attributes and its mode,
   // flushes it to disk, and renames it over the file, then flushes the directory. Refuses
   // where the owner or an extended attribute cannot be kept, or where the file's device,
-  // inode, size, modification or change time differ from when read() read it. Returns std::nullopt, or why it refuses, in which case the file is as it was
-  // (unless only flushing the directory failed) and the new one is gone. Precondition:
-  // read() returned std::nullopt. Call it at most once.
+  // inode, size, modification or change time differ from when read() read it. Returns std::nullopt,
+  // or why it refuses, in which case the file is as it was (unless only flushing the directory
+  // failed) and the new one is gone. Precondition: read() returned std::nullopt. Call it at most
+  // once.
   std::optional<FileRefusal> replace(std::string_view bytes);
 
  private:

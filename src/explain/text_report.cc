@@ -383,8 +383,15 @@ class TextWriter {
       line("      " + joined(labels) + ": " + listed(quoted, f.many.size()));
       from = to;
     }
+    if (f.shownCommand.empty()) {
+      line("    If it is " + std::string(pages.front().page.label) + ", --fix --from=" +
+           std::string(pages.front().page.encoding) + " converts it" + whyText(f));
+      return;
+    }
     line("    If it is " + std::string(pages.front().page.label) + ", this converts it:");
-    line("      " + f.command);
+    line("      " + f.shownCommand);
+    if (const std::string note = placeholderText(report_, f.absent); !note.empty())
+      line("    (" + note + ".)");
   }
 
   void writeWarnings() {
@@ -475,8 +482,14 @@ class TextWriter {
     line("Fixes:");
     std::string text = planText(plan);
     text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-    line("  " + text + ". This does it all at once:");
-    line("    " + plan.command);
+    if (plan.shownCommand.empty()) {
+      line("  " + text + ". But --fix cannot replace the file: " + report_.unreplaceable + ".");
+    } else {
+      line("  " + text + ". This does it all at once:");
+      line("    " + plan.shownCommand);
+      if (const std::string note = placeholderText(report_, plan.absent); !note.empty())
+        line("  (" + note + ".)");
+    }
     if (plan.marked) {
       line("  [*] marks what --fix mends for certain; --fix=NAME applies the fixes named alone,");
       line("  and --diff shows the change without making it.");
