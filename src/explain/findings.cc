@@ -7,6 +7,7 @@
 
 #include "base/failure.h"
 #include "explain/shown_name.h"
+#include "explain/unicode_text.h"
 #include "model/tag_group.h"
 #include "pipeline/grouping.h"
 #include "pipeline/utf8.h"
@@ -20,14 +21,15 @@ bool plainInShell(char c) {
          c == '_' || c == '-' || c == '/' || c == '+' || c == ',';
 }
 
-// Returns whether `text` is UTF-8 without control characters: what single quotes show as
-// it is, in a terminal and in JSON.
+// Returns whether `text` is UTF-8 that a terminal shows as it is: without control
+// characters (C0 or C1), format characters (such as a bidirectional override, which would
+// turn the rest of a command around) or white space other than U+0020.
 bool printableUtf8(std::string_view text) {
-  if (validUtf8Prefix(text) != text.size()) return false;
-  return std::none_of(text.begin(), text.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-  });
+  for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+    const char32_t code = decodeAt(text.substr(at), length);
+    if (!isShownAsItIs(code)) return false;
+  }
+  return true;
 }
 
 // Returns why no command that fixes the report's file runs as written, or kNone.

@@ -7,30 +7,36 @@
 #include "explain/findings.h"
 #include "explain/report.h"
 #include "explain/shown_name.h"
+#include "explain/unicode_text.h"
 
 namespace tagtree::explain {
 namespace {
 
-// Returns the file's name as GNU lines give it: as it is, but for a backslash, a line end
-// or another control character, which would break the line or its reading, escaped as C
-// does ("\n", "\x01").
+// Returns the file's name as GNU lines give it: as it is, so that an editor opens it, but
+// where it holds a character a terminal does not show as it is (a line end, which would
+// break the line, a control or format character, white space other than a space), with
+// each byte of such characters as \xHH and each backslash doubled, as C would write it.
 std::string gnuFileName(std::string_view name) {
   static const char kHex[] = "0123456789ABCDEF";
+  const auto shown = [&](std::size_t at, std::size_t& length) {
+    const char32_t code = decodeAt(name.substr(at), length);
+    return code == kNotUtf8 || isShownAsItIs(code);
+  };
+  bool plain = true;
+  for (std::size_t at = 0, length = 0; at < name.size() && plain; at += length)
+    plain = shown(at, length);
+  if (plain) return std::string(name);
   std::string text;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      text += "\\\\";
-    } else if (c == '\n') {
-      text += "\\n";
-    } else if (c == '\r') {
-      text += "\\r";
-    } else if (byte < 0x20 || byte == 0x7F) {
+  for (std::size_t at = 0, length = 0; at < name.size(); at += length) {
+    if (shown(at, length)) {
+      for (const char c : name.substr(at, length)) text += c == '\\' ? "\\\\" : std::string(1, c);
+      continue;
+    }
+    for (const char c : name.substr(at, length)) {
+      const auto byte = static_cast<unsigned char>(c);
       text += "\\x";
       text += kHex[byte >> 4];
       text += kHex[byte & 0xF];
-    } else {
-      text += c;
     }
   }
   return text;

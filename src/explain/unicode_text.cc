@@ -154,6 +154,11 @@ bool isWhiteSpace(char32_t code) {
          code == 0x2028 || code == 0x2029 || code == 0x202F || code == 0x205F || code == 0x3000;
 }
 
+bool isShownAsItIs(char32_t code) {
+  return code != kNotUtf8 && code >= 0x20 && code != 0x7F && !(code >= 0x80 && code <= 0x9F) &&
+         !isFormat(code) && (code == 0x20 || !isWhiteSpace(code));
+}
+
 bool isFormat(char32_t code) {
   return code >= 0xAD && code <= 0x10FFFF &&
          utf8proc_category(static_cast<std::int32_t>(code)) == UTF8PROC_CATEGORY_CF;

@@ -33,6 +33,12 @@ bool isWhiteSpace(char32_t code);
 // mark or isolate, a byte-order mark.
 bool isFormat(char32_t code);
 
+// Returns whether a terminal shows the character `code` (kNotUtf8 for a byte that is no
+// character) as it is: not a control character (C0 or C1), not a format character (such
+// as a bidirectional override, which would turn the text after it around), not white
+// space other than U+0020.
+bool isShownAsItIs(char32_t code);
+
 // Returns whether `code` is a combining mark (general category Mn, Mc or Me), which is
 // drawn on the character before it.
 bool isCombiningMark(char32_t code);

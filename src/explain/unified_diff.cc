@@ -296,7 +296,7 @@ std::string diffLabel(std::string_view label) {
   for (std::size_t i = 0; i < label.size(); ++i) {
     const auto byte = static_cast<unsigned char>(label[i]);
     // Bytes below 0x20, DEL, and the C1 controls U+0080 to U+009F.
-    plain = plain && byte >= 0x20 && byte != 0x7F &&
+    plain = plain && byte > 0x20 && byte != 0x7F &&
             !(byte == 0xC2 && i + 1 < label.size() && (label[i + 1] & 0xE0) == 0x80);
   }
   if (plain) return std::string(label);

@@ -31,8 +31,9 @@ bool writeUnifiedDiff(std::string_view before, std::string_view after, std::stri
 bool writeUnifiedDiff(std::string_view before, std::string_view after, std::string_view label,
                       OutputSink& out, std::uint64_t& steps);
 
-// Returns `label` as the header shows it: as it is, unless it holds a control character, a
-// byte that is not UTF-8 or starts with a double quote; then as a C string in double
+// Returns `label` as the header shows it: as it is, unless it holds a space (where patch
+// ends a name), a control character or a byte that is not UTF-8, or starts with a double
+// quote; then as a C string in double
 // quotes, with \n, \t, \" and \\ and the like, and \ooo for other bytes outside ASCII's
 // printable ones, which is how GNU patch reads it.
 std::string diffLabel(std::string_view label);

@@ -96,7 +96,9 @@ TEST(UnifiedDiff, WritesHunksAsGnuDiffDoes) {
 TEST(UnifiedDiff, QuotesLabelsThatWouldBreakTheHeader) {
   const std::pair<std::string, std::string> labels[] = {
       {"dir/files.in", "dir/files.in"},
-      {"caf\xc3\xa9 \\ \"x\".in", "caf\xc3\xa9 \\ \"x\".in"},
+      {"caf\xc3\xa9.in", "caf\xc3\xa9.in"},
+      {"sp ace.in", R"("sp ace.in")"},  // as patch reads a name: it ends at a space
+      {"caf\xc3\xa9 \\ \"x\".in", R"("caf\303\251 \\ \"x\".in")"},
       {"\"a", R"("\"a")"},
       {"a b\n\t\\\"", R"("a b\n\t\\\"")"},
       {"\x7f\xff\x01", R"("\177\377\001")"},
