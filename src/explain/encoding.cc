@@ -137,6 +137,7 @@ EncodingDecision EncodingReading::decide() const {
 
   const Utf16Mark mark = utf16_.mark();
   const Utf16Mark order = mark != Utf16Mark::kNone ? mark : utf16_.likelyOrder();
+  decision.utf16Order = order;
   Utf16Flaw flaw = order == Utf16Mark::kLittleEndian ? utf16_.littleEndian()
                    : order == Utf16Mark::kBigEndian  ? utf16_.bigEndian()
                                                      : Utf16Flaw::kNoOrder;
@@ -150,8 +151,10 @@ EncodingDecision EncodingReading::decide() const {
     // or more, one in 16 at least, where they do not (a stray NUL is one).
     const std::uint64_t nulUnits = utf16_.nulHighBytes(order), units = utf16_.units();
     if (decision.validUtf8() && 2 * nulUnits < units) flaw = Utf16Flaw::kUtf8Text;
-    if (!decision.validUtf8() && (nulUnits < 2 || 16 * nulUnits < units))
+    if (!decision.validUtf8() && (nulUnits < 2 || 16 * nulUnits < units)) {
       flaw = Utf16Flaw::kTooFewNuls;
+      decision.utf16LineEnds = utf16_.lineEndUnits(order) > 0;
+    }
   }
   const bool signs = mark != Utf16Mark::kNone || nuls_ > 0;
   if (signs && flaw == Utf16Flaw::kNone) {

@@ -34,8 +34,13 @@ inline bool isUtf16(TextEncoding encoding) {
 // The decision, with its evidence.
 struct EncodingDecision {
   TextEncoding encoding = TextEncoding::kUtf8;
-  std::uint64_t utf8Marks = 0;             // the UTF-8 byte-order marks the file starts with
-  Utf16Mark utf16Mark = Utf16Mark::kNone;  // the UTF-16 byte-order mark it starts with
+  std::uint64_t utf8Marks = 0;              // the UTF-8 byte-order marks the file starts with
+  Utf16Mark utf16Mark = Utf16Mark::kNone;   // the UTF-16 byte-order mark it starts with
+  Utf16Mark utf16Order = Utf16Mark::kNone;  // the byte order its mark or NUL bytes suggest
+  // Where the file decodes whole as UTF-16 of that order but shows too few NUL bytes to
+  // be sure (kTooFewNuls), whether some of them are in line ends of it: then it may be
+  // UTF-16 all the same, of characters beyond Latin-1 but for its line ends.
+  bool utf16LineEnds = false;
   // What keeps a file with NUL bytes or a UTF-16 mark from being UTF-16 in the byte order
   // the mark or the NUL bytes suggest; kNone for a file that is UTF-16, or shows no sign
   // of it.

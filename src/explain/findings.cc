@@ -306,6 +306,13 @@ class Finder {
         bytes.evidence =
             firstSlot([](const NameFacts& facts) { return facts.validUtf8 && !facts.hasNul; });
       }
+      // It decodes whole as UTF-16, but shows too few NULs to be sure: a guess.
+      if (encoding_.notUtf16 == Utf16Flaw::kTooFewNuls && encoding_.utf16LineEnds) {
+        const bool big = encoding_.utf16Order == Utf16Mark::kBigEndian;
+        from_ = big ? CodePage{"utf-16be", "UTF-16BE"} : CodePage{"utf-16le", "UTF-16LE"};
+        report_.guess = from_;
+        bytes.fix = Fix::kFromEncoding;
+      }
       add(std::move(bytes));
     }
     if (!survey_.badNames.empty()) invalidNames();
@@ -351,7 +358,8 @@ class Finder {
           names.absent = NoCommand::kNoCodePage;
         } else {
           from_ = report_.codePages.front().page;
-          names.fix = Fix::kFromCodePage;
+          report_.guess = from_;
+          names.fix = Fix::kFromEncoding;
         }
         break;
       case TextEncoding::kMixed:
@@ -360,7 +368,8 @@ class Finder {
         break;
       case TextEncoding::kUnknown:
       case TextEncoding::kUtf8:  // a file of valid UTF-8 has no such name
-        names.absent = NoCommand::kNulBytes;
+        names.absent =
+            report_.guess.encoding.empty() ? NoCommand::kNulBytes : NoCommand::kOtherCommand;
         break;
     }
     add(std::move(names));
@@ -447,7 +456,12 @@ class Messages {
                ", which becomes part of its first tag, " + tag(f.tag);
       case Kind::kNulBytes:
         return "NUL bytes in " + (run_ != nullptr ? lines() + size() : "the tags") +
-               (whole_ ? ", but the file is not UTF-16" + why(f) : "");
+               (!whole_ ? ""
+                : f.fix == Fix::kFromEncoding
+                    ? ": the file decodes as " + std::string(report_.guess.label) +
+                          ", but too few of its bytes are NUL, as those of its ASCII "
+                          "characters, line ends and separators would be, to be sure it is"
+                    : ", but the file is not UTF-16" + why(f));
       case Kind::kInvalidUtf8:
         return invalid(f);
       case Kind::kCrLineEnds:
@@ -526,7 +540,11 @@ class Messages {
         return "; no 8-bit code page reads every byte of the file as a character a name "
                "means: no command is offered";
       case NoCommand::kOtherCommand:
-        return f.kind == Kind::kInvalidUtf8 ? "; converting the file from UTF-16 mends them" : "";
+        if (f.kind != Kind::kInvalidUtf8) return "";
+        return isUtf16(survey_.encoding.encoding)
+                   ? "; converting the file from UTF-16 mends them"
+                   : "; if the file is " + std::string(report_.guess.label) +
+                         ", converting it from that mends them (see the NUL bytes)";
     }
     return "";
   }
@@ -600,7 +618,7 @@ class Messages {
   // The code pages that read a file in one: the likeliest, with its first name as that
   // reads it, and how many others do.
   std::string codePagesText(const Finding& f) const {
-    if (f.fix != Fix::kFromCodePage || report_.codePages.empty()) return "";
+    if (f.fix != Fix::kFromEncoding || report_.codePages.empty()) return "";
     const CodePageNames& likeliest = report_.codePages.front();
     const std::size_t others = report_.codePages.size() - 1;
     return "; the file is in an 8-bit code page: as " + std::string(likeliest.page.label) +
@@ -665,7 +683,7 @@ class Messages {
 };
 
 std::string commandPrefix(Fix fix, std::string_view from) {
-  if (fix == Fix::kFromCodePage) return "tagtree-explain --fix --from=" + std::string(from);
+  if (fix == Fix::kFromEncoding) return "tagtree-explain --fix --from=" + std::string(from);
   return "tagtree-explain --fix=" + std::string(fixName(fix));
 }
 
@@ -945,8 +963,8 @@ std::string_view fixName(Fix fix) {
       return "remove-byte-order-mark";
     case Fix::kFromUtf16:
       return "from-utf-16";
-    case Fix::kFromCodePage:
-      return "from-code-page";
+    case Fix::kFromEncoding:
+      return "from-encoding";
     case Fix::kCrToLf:
       return "cr-to-lf";
     case Fix::kDeleteBlankLines:
@@ -963,7 +981,7 @@ std::string appliedText(const Applied& applied) {
       return applied.count == 1 ? "removed the byte-order mark"
                                 : "removed " + grouped(applied.count) + " byte-order marks";
     case Fix::kFromUtf16:
-    case Fix::kFromCodePage:
+    case Fix::kFromEncoding:
       return "converted it from " + applied.encoding + " to UTF-8";
     case Fix::kCrToLf:
       return "ended with LF the " + counted(applied.count, "line", "lines") +
@@ -982,7 +1000,7 @@ std::string plannedText(const Applied& applied) {
       return applied.count == 1 ? "remove the byte-order mark"
                                 : "remove " + grouped(applied.count) + " byte-order marks";
     case Fix::kFromUtf16:
-    case Fix::kFromCodePage:
+    case Fix::kFromEncoding:
       return "convert the file from " + applied.encoding + " to UTF-8";
     case Fix::kCrToLf:
       return "end " + counted(applied.count, "line", "lines") + " with LF";

@@ -57,20 +57,21 @@ enum class Kind : std::uint8_t {
 // Returns the stable name of `kind`, such as "too-many-lines", for scripts.
 std::string_view kindName(Kind kind);
 
-// The fixes --fix applies, in the order it applies them. All but kFromCodePage are
-// certain: they lose no tag and change no character. Which 8-bit code page a file is in
-// is a guess, applied only where the person names it.
+// The fixes --fix applies, in the order it applies them. All but kFromEncoding are
+// certain: they lose no tag and change no character. Which 8-bit code page a file is in,
+// or whether one without the signs of UTF-16 is UTF-16 all the same, is a guess, applied
+// only where the person names the encoding.
 enum class Fix : std::uint8_t {
   kNone,
   kRemoveByteOrderMark,  // removes the UTF-8 byte-order marks that start the file
   kFromUtf16,            // converts the file from UTF-16 of the byte order decided
-  kFromCodePage,         // converts the file from the 8-bit code page named
+  kFromEncoding,         // converts the file from the encoding named
   kCrToLf,               // ends with LF the lines that end in a CR alone
   kDeleteBlankLines,     // deletes the lines without tags
 };
 
 // The fixes in the order --fix applies them.
-inline constexpr Fix kFixOrder[] = {Fix::kRemoveByteOrderMark, Fix::kFromUtf16, Fix::kFromCodePage,
+inline constexpr Fix kFixOrder[] = {Fix::kRemoveByteOrderMark, Fix::kFromUtf16, Fix::kFromEncoding,
                                     Fix::kCrToLf, Fix::kDeleteBlankLines};
 
 // Returns the stable name of `fix`, such as "delete-blank-lines", for scripts and for
@@ -78,7 +79,7 @@ inline constexpr Fix kFixOrder[] = {Fix::kRemoveByteOrderMark, Fix::kFromUtf16, 
 std::string_view fixName(Fix fix);
 
 // Returns whether the result of `fix` is certain, not a guess.
-inline bool isCertain(Fix fix) { return fix != Fix::kNone && fix != Fix::kFromCodePage; }
+inline bool isCertain(Fix fix) { return fix != Fix::kNone && fix != Fix::kFromEncoding; }
 
 // Why a finding that a fix might mend carries no command that runs as written.
 enum class NoCommand : std::uint8_t {
@@ -250,7 +251,11 @@ struct Report {
   std::vector<PlacedTag> places;         // by slot, where tagtree succeeds
   std::optional<TreeFacts> tree;         // where tagtree stops at a limit
   std::vector<CodePageNames> codePages;  // the code pages that read the file, likeliest first
-  std::optional<Plan> plan;              // where --fix would change the file
+  // The encoding a guess would convert the file from: the likeliest code page, or UTF-16
+  // where the file decodes as it but shows too few of its signs; none where no guess is
+  // offered.
+  CodePage guess;
+  std::optional<Plan> plan;  // where --fix would change the file
   // Why --fix cannot replace the file, in a phrase, or "" where it can.
   std::string unreplaceable;
 
@@ -355,7 +360,7 @@ std::string whyNoCommand(const Report& report, const Finding& finding);
 std::string placeholderText(const Report& report, NoCommand absent);
 
 // Returns the command that applies `fix` alone (with `from`, the code page, for
-// kFromCodePage) to the file `fileName` as the command line named it ("-" for standard
+// kFromEncoding) to the file `fileName` as the command line named it ("-" for standard
 // input, which it calls FILE), quoted for a POSIX shell and never taken for an option.
 std::string fixCommand(Fix fix, std::string_view from, std::string_view fileName);
 

@@ -86,15 +86,15 @@ TEST(Findings, DecideEachThingOnce) {
       {"Latin-1: one command for every name, a guess",
        "caf\xE9; cr\xE8me\ncaf\xE9\np\xE2te; ok\n",
        {"verdict error lines=1 tags=0", "unprintable-name error lines=1 tags=0",
-        "invalid-utf-8 warning lines=1,3 tags=0,1,2 count=3 fix=from-code-page"}},
+        "invalid-utf-8 warning lines=1,3 tags=0,1,2 count=3 fix=from-encoding"}},
       {"the curly quotes of Windows-1252",
        "caf\xE9\n\x80uro; \x93q\x94\n",
        {"verdict error lines=1 tags=0", "unprintable-name error lines=1 tags=0",
-        "invalid-utf-8 warning lines=1-2 tags=0,1,2 count=3 fix=from-code-page"}},
+        "invalid-utf-8 warning lines=1-2 tags=0,1,2 count=3 fix=from-encoding"}},
       {"a byte Windows-1252 leaves unassigned, and its curly quotes",
        "Desserts; \x93pie\x94\nMains; bad\x81"
        "byte\n",
-       {"verdict note", "invalid-utf-8 warning lines=1-2 tags=1,3 count=2 fix=from-code-page"}},
+       {"verdict note", "invalid-utf-8 warning lines=1-2 tags=1,3 count=2 fix=from-encoding"}},
       {"Latin-1 names in a UTF-8 file: no command",
        "ok\nM\xC3\xBCnchen\ncaf\xE9\n",
        {"verdict error lines=3 tags=2 count=2", "unprintable-name error lines=3 tags=2",
@@ -128,6 +128,11 @@ TEST(Findings, DecideEachThingOnce) {
       {"UTF-16LE whose code unit of č holds a CR byte",
        utf16("a; \xC4\x8D\nx\n", false, false),
        {"verdict note count=4", "utf-16 warning fix=from-utf-16"}},
+      {"UTF-16LE without a mark, of no ASCII but its line end: a guess",
+       utf16("\xE6\x97\x85\xE8\xA1\x8C\xEF\xBC\x9B\n", false, false),
+       {"verdict error lines=1 tags=0", "unprintable-name error lines=1 tags=0",
+        "nul-bytes warning lines=2 fix=from-encoding",
+        "invalid-utf-8 warning lines=1 tags=0 count=1 why=other-command"}},
       {"two byte-order marks",
        "\xEF\xBB\xBF\xEF\xBB\xBFsea; sky\nsea\n",
        {"verdict note count=1",
@@ -238,7 +243,7 @@ TEST(Findings, SayWhatEachFixDidOrWouldDo) {
       {{Fix::kFromUtf16, 0, "UTF-16BE"},
        "converted it from UTF-16BE to UTF-8",
        "convert the file from UTF-16BE to UTF-8"},
-      {{Fix::kFromCodePage, 0, "Windows-1252"},
+      {{Fix::kFromEncoding, 0, "Windows-1252"},
        "converted it from Windows-1252 to UTF-8",
        "convert the file from Windows-1252 to UTF-8"},
       {{Fix::kCrToLf, 1, ""},
@@ -284,7 +289,7 @@ TEST(Findings, OfferEachCommandOnceOnMessyFiles) {
     }
     // UTF-8 with Latin-1 names in it is never converted whole.
     if (file.encoding == messy::Encoding::kMixed) {
-      for (const Finding& finding : report.findings) EXPECT_NE(finding.fix, Fix::kFromCodePage);
+      for (const Finding& finding : report.findings) EXPECT_NE(finding.fix, Fix::kFromEncoding);
     }
   }
 }

@@ -140,7 +140,7 @@ std::optional<FixRefusal> convert(std::string& bytes, const std::string& from,
   if (decision.validUtf8() && decision.nulBytes == 0 && converted.text != text)
     return refuse(FixRefusal::Why::kAlreadyUtf8, 0);
   if (marks > 0) applied.push_back({Fix::kRemoveByteOrderMark, marks, ""});
-  if (converted.text != text) applied.push_back({Fix::kFromCodePage, 0, from});
+  if (converted.text != text) applied.push_back({Fix::kFromEncoding, 0, from});
   bytes = std::move(converted.text);
   return std::nullopt;
 }
@@ -157,7 +157,7 @@ VerdictFacts verdictOn(std::string_view bytes) {
 std::string applyFix(Fix fix, std::string_view bytes, TextEncoding order) {
   switch (fix) {
     case Fix::kNone:
-    case Fix::kFromCodePage:  // a guess: only convert() applies it, from a named code page
+    case Fix::kFromEncoding:  // a guess: only convert() applies it, from a named code page
       break;
     case Fix::kRemoveByteOrderMark:
       return std::string(withoutMarks(bytes));
@@ -210,8 +210,8 @@ FixOutcome fixAll(std::string& bytes, const FixRequest& request) {
 std::optional<Plan> planFixes(std::string_view bytes, const Report& report) {
   Plan plan;
   FixRequest request;
-  if (!report.codePages.empty()) {
-    plan.from = report.codePages.front().page;
+  if (!report.guess.encoding.empty()) {
+    plan.from = report.guess;
     plan.guess = true;
     request.from = std::string(plan.from.encoding);
   }
@@ -225,7 +225,7 @@ std::optional<Plan> planFixes(std::string_view bytes, const Report& report) {
   }
   if (outcome.applied.empty()) return std::nullopt;
   for (Applied& applied : outcome.applied) {
-    if (applied.fix == Fix::kFromCodePage) applied.encoding = plan.from.label;
+    if (applied.fix == Fix::kFromEncoding) applied.encoding = plan.from.label;
   }
   plan.fixes = std::move(outcome.applied);
   plan.after = verdictOn(fixed);

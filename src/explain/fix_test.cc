@@ -39,7 +39,7 @@ TEST(Fix, ChangesOnlyWhatItIsFor) {
       {Fix::kCrToLf, "a\rb\r\nc\r\rd\r", "a\nb\r\nc\n\nd\n"},
       {Fix::kDeleteBlankLines, "a\n\n ; \r\nb\r ;  ; \n; x\n; ", "a\nb\r; x\n"},
       {Fix::kDeleteBlankLines, "a; \n  \n;\n", "a; \n  \n;\n"},  // a tag of two spaces, and ";"
-      {Fix::kFromCodePage, "caf\xE9", "caf\xE9"},  // a guess: never without its code page
+      {Fix::kFromEncoding, "caf\xE9", "caf\xE9"},  // a guess: never without its code page
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(fixName(c.fix)) + " on " + shownName(c.bytes));
@@ -133,7 +133,7 @@ TEST(Fix, LosesNoTagAndLeavesNothingForASecondRun) {
       for (const std::string& tag : before) EXPECT_TRUE(after.contains(tag)) << shownName(tag);
       // A conversion gives the tags as they were meant.
       const bool conversion = std::any_of(applied.begin(), applied.end(), [](const Applied& a) {
-        return a.fix == Fix::kFromUtf16 || a.fix == Fix::kFromCodePage;
+        return a.fix == Fix::kFromUtf16 || a.fix == Fix::kFromEncoding;
       });
       if (conversion) {
         for (const std::string& tag : file.tags) EXPECT_TRUE(after.contains(tag)) << shownName(tag);

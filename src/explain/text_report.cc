@@ -423,14 +423,23 @@ class TextWriter {
           break;
         case Kind::kNulBytes:
           heading();
-          line("  NUL bytes in the tags of " + linesText(f) + ", but the file is not UTF-16" +
-               whyNoCommand(report_, f) + ".");
+          if (f.fix != Fix::kFromEncoding) {
+            line("  NUL bytes in the tags of " + linesText(f) + ", but the file is not UTF-16" +
+                 whyNoCommand(report_, f) + ".");
+            break;
+          }
+          line("  NUL bytes in the tags of " + linesText(f) + ": the file decodes as " +
+               std::string(report_.guess.label) +
+               ", but too few of its bytes are NUL, as those of its ASCII characters, line ends "
+               "and separators would be, to be sure it is." +
+               (f.shownCommand.empty() ? whyText(f) : " If it is, this converts it:"));
+          if (!f.shownCommand.empty()) line("    " + f.shownCommand);
           break;
         case Kind::kInvalidUtf8:
           heading();
           line("  Tags that are not valid UTF-8, which tagtree cannot print: " + tagsText(f) + "." +
                whyText(f));
-          if (f.fix == Fix::kFromCodePage) writeCodePages(f);
+          if (f.fix == Fix::kFromEncoding) writeCodePages(f);
           break;
         case Kind::kCrLineEnds:
           heading();

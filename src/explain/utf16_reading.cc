@@ -39,6 +39,8 @@ void Utf16Reading::take(Order& order, unsigned char high, unsigned char low) {
 void Utf16Reading::unit(unsigned char first, unsigned char second) {
   nulsAtEven_ += first == 0;
   nulsAtOdd_ += second == 0;
+  lineEndsLittle_ += second == 0 && (first == '\n' || first == '\r');
+  lineEndsBig_ += first == 0 && (second == '\n' || second == '\r');
   if (size_ == 2 && first == 0xFF && second == 0xFE) mark_ = Utf16Mark::kLittleEndian;
   if (size_ == 2 && first == 0xFE && second == 0xFF) mark_ = Utf16Mark::kBigEndian;
   take(little_, second, first);

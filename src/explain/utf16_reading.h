@@ -60,6 +60,10 @@ class Utf16Reading {
     return order == Utf16Mark::kLittleEndian ? nulsAtOdd_ : nulsAtEven_;
   }
   std::uint64_t units() const { return size_ / 2; }
+  // Returns how many code units of the byte order `order` (not kNone) are a CR or an LF.
+  std::uint64_t lineEndUnits(Utf16Mark order) const {
+    return order == Utf16Mark::kLittleEndian ? lineEndsLittle_ : lineEndsBig_;
+  }
 
   Utf16Mark likelyOrder() const {
     return nulsAtOdd_ > nulsAtEven_   ? Utf16Mark::kLittleEndian
@@ -84,7 +88,8 @@ class Utf16Reading {
   std::uint64_t size_ = 0;
   unsigned char pending_ = 0;   // the first byte of a code unit, where size_ is odd
   unsigned char last_[2] = {};  // the last two bytes
-  std::uint64_t nulsAtEven_ = 0, nulsAtOdd_ = 0;  // NUL bytes at even and odd offsets
+  std::uint64_t nulsAtEven_ = 0, nulsAtOdd_ = 0;        // NUL bytes at even and odd offsets
+  std::uint64_t lineEndsLittle_ = 0, lineEndsBig_ = 0;  // code units that are a CR or an LF
   Utf16Mark mark_ = Utf16Mark::kNone;
   bool stopped_ = false;  // kLookAhead bytes showed neither a NUL nor a mark
 };

@@ -397,11 +397,11 @@ TEST(ExplainReport, NamesTheLineOfEveryLimitAndWarningOnEveryLineEnd) {
       {"the GNU form: every name that is not UTF-8, and a large group of alike tags",
        "caf\xE9\ncr\xE8me\n" + spellings + "\n",
        1,
-       {"files.in:1: error: \"caf\\xE9\" is not valid UTF-8, which tagtree cannot print; the "
+       {"files.in:1: warning: \"caf\\xE9\" is not valid UTF-8, which tagtree cannot print; the "
         "file is in an 8-bit code page: as Windows-1252, the likeliest, \"caf\\xE9\" reads "
         "\"caf\xC3\xA9\", and ",
         " read the file too; to fix: tagtree-explain --fix --from=windows-1252 files.in\n"
-        "files.in:2: error: \"cr\\xE8me\" is not valid UTF-8, which tagtree cannot print\n",
+        "files.in:2: warning: \"cr\\xE8me\" is not valid UTF-8, which tagtree cannot print\n",
         "\nfiles.in:3: warning: \"abcd\" (line 3), \"Abcd\" (line 3), \"aBcd\" (line 3), ",
         "\"AbcD\" (line 3) and 2 more differ only in letter case"},
        {"\"aBcD\" (line 3) and"},
@@ -550,7 +550,7 @@ TEST(ExplainReport, CommandsRunAsWrittenOrSayWhyNot) {
   EXPECT_EQ(file.at("file_bytes"), "636166e9206c6973742e696e");
   const nlohmann::json& finding = file.at("findings").back();
   EXPECT_EQ(finding.at("kind"), "invalid-utf-8");
-  EXPECT_EQ(finding.at("fix"), "from-code-page");
+  EXPECT_EQ(finding.at("fix"), "from-encoding");
   EXPECT_EQ(finding.at("certain"), false);
   const std::string command =
       "tagtree-explain --fix --from=windows-1252 \"$(printf 'caf\\351 list.in')\"";
