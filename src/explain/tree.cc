@@ -27,23 +27,15 @@ void noteParent(Tally& tally, std::uint32_t parent) {
 
 }  // namespace
 
-void LineSlots::addLarge(std::uint32_t slot) {
-  std::uint64_t value = std::uint64_t{slot} + 1;
-  while (value >= 0x80) {
-    put(static_cast<std::uint8_t>(value | 0x80));
-    value >>= 7;
-  }
-  put(static_cast<std::uint8_t>(value));
-}
-
 void LineSlots::newBlock() {
-  if (!blocks_.empty()) used_.push_back(kBlockSize - free_);
+  if (!blocks_.empty()) used_.push_back(static_cast<std::size_t>(next_ - blocks_.back().get()));
   blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize));
-  free_ = kBlockSize;
+  next_ = blocks_.back().get();
+  end_ = next_ + kBlockSize;
 }
 
 std::size_t LineSlots::packedBytes() const {
-  std::size_t bytes = blocks_.empty() ? 0 : kBlockSize - free_;
+  std::size_t bytes = blocks_.empty() ? 0 : static_cast<std::size_t>(next_ - blocks_.back().get());
   for (const std::size_t used : used_) bytes += used;
   return bytes;
 }
@@ -126,14 +118,8 @@ std::vector<std::uint32_t> pathOrder(const UnboundedTree& tree) {
   return order;
 }
 
-// The name table holds fewer than kNoTag names, so every slot is below it.
-void TreeCollector::newName(std::uint32_t, std::string_view) { tallies_.push_back({0, 0}); }
-
-UnboundedTree TreeCollector::infer() {
-  std::vector<std::uint64_t> counts(tallies_.size());
-  for (std::size_t slot = 0; slot < counts.size(); ++slot) counts[slot] = tallies_[slot].count;
-  tallies_ = {};
-  UnboundedTree tree = inferTree(lines_, counts);
+UnboundedTree TreeCollector::infer(const NameTable& names) {
+  UnboundedTree tree = inferTree(lines_, names.counts());
   lines_ = {};
   return tree;
 }
