@@ -2,7 +2,10 @@
 // tags the two most frequent others, which are its parents on that line if any are.
 #include "explain/tree.h"
 
+#include <algorithm>
+
 #include "pipeline/inference.h"
+#include "pipeline/large_pages.h"
 
 namespace tagtree::explain {
 namespace {
@@ -28,10 +31,18 @@ void noteParent(Tally& tally, std::uint32_t parent) {
 }  // namespace
 
 void LineSlots::newBlock() {
+  const std::size_t size =
+      blocks_.empty()
+          ? kFirstBlockSize
+          : std::min(kLargePage, 2 * static_cast<std::size_t>(end_ - blocks_.back().get()));
+  std::unique_ptr<std::uint8_t[], FreeBlock> block(
+      static_cast<std::uint8_t*>(allocateLarge(size, 1)));
+  blocks_.reserve(blocks_.size() + 1);
+  used_.reserve(blocks_.size());
   if (!blocks_.empty()) used_.push_back(static_cast<std::size_t>(next_ - blocks_.back().get()));
-  blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize));
+  blocks_.push_back(std::move(block));
   next_ = blocks_.back().get();
-  end_ = next_ + kBlockSize;
+  end_ = next_ + size;
 }
 
 std::size_t LineSlots::packedBytes() const {
@@ -41,7 +52,8 @@ std::size_t LineSlots::packedBytes() const {
 }
 
 UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> counts) {
-  std::vector<Tally> tallies(counts.size());
+  // In large pages where they are many: each tag of each line reads its tally.
+  std::vector<Tally, LargePageAllocator<Tally>> tallies(counts.size());
   for (std::size_t slot = 0; slot < counts.size(); ++slot) tallies[slot].count = counts[slot];
   lines.forEachLine([&](std::span<const std::uint32_t> line) {
     // The line's three most frequent tags, the most frequent first, ties in line order;

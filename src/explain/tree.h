@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/large_pages.h"
 #include "pipeline/line_walk.h"
 #include "pipeline/name_table.h"
 
@@ -25,8 +26,10 @@ inline constexpr std::uint32_t kNoTag = UINT32_MAX;
 
 // The distinct tags of each line that holds two or more, by slot, packed: a few bytes a
 // tag, in blocks that are never moved, so that growing costs no copy and no room twice
-// over. A line of one tag gives the tree nothing, since no other tag shares it, so it is
-// not kept: its slot waits until a second one comes.
+// over, each twice the size of the one before up to a large page (see large_pages.h), so
+// that a large file's lines cost few page faults and a small file's little memory. A line of one
+// tag gives the tree nothing, since no other tag shares it, so it is not kept: its slot waits until
+// a second one comes.
 class LineSlots {
  public:
   // Adds `slot` (< kNoTag) to the line being built; it must not be in that line yet.
@@ -53,7 +56,7 @@ class LineSlots {
   std::size_t packedBytes() const;
 
  private:
-  static constexpr std::size_t kBlockSize = 64 * 1024;
+  static constexpr std::size_t kFirstBlockSize = 64 * 1024;
   static constexpr std::size_t kLongestSlot = 5;  // bytes
 
   // Packs `slot`, keeping room for the line's end after it.
@@ -68,7 +71,10 @@ class LineSlots {
   // Each line is its slots, each as slot + 1 in 7-bit groups, the low group first and
   // every group but the last with its top bit set, and a 0 byte after the last slot. A
   // slot's bytes are never split between two blocks, and a line may be.
-  std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;  // of kBlockSize bytes each
+  struct FreeBlock {
+    void operator()(std::uint8_t* block) const { freeLarge(block); }
+  };
+  std::vector<std::unique_ptr<std::uint8_t[], FreeBlock>> blocks_;
   std::vector<std::size_t> used_;  // the bytes used in each block but the last
   std::uint8_t* next_ = nullptr;   // where the last block's next byte goes
   std::uint8_t* end_ = nullptr;    // the end of the last block

@@ -11,7 +11,7 @@
 namespace tagtree {
 
 void* allocateLarge(std::size_t bytes, std::size_t alignment) {
-  if (bytes < kLargePage) {
+  if (bytes < kLargeFrom) {
     void* const memory =
         alignment <= alignof(std::max_align_t)
             ? std::malloc(bytes)

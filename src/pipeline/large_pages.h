@@ -10,11 +10,14 @@
 
 namespace tagtree {
 
-// The size of a large page, and the size from which an allocation asks for them.
+// The size of a large page, and the size from which an allocation is made of them: a
+// table of a quarter of one or more is read at random often enough to repay what it
+// leaves unused.
 inline constexpr std::size_t kLargePage = std::size_t{2} << 20;
+inline constexpr std::size_t kLargeFrom = kLargePage / 4;
 
 // Returns `bytes` (> 0) of memory aligned to `alignment` (a power of two up to
-// alignof(std::max_align_t) or kLargePage); from kLargePage bytes on, aligned to
+// alignof(std::max_align_t) or kLargePage); from kLargeFrom bytes on, aligned to
 // kLargePage, its size rounded up to whole large pages and the kernel asked to back it
 // with them, which it may decline. Throws std::bad_alloc.
 void* allocateLarge(std::size_t bytes, std::size_t alignment);

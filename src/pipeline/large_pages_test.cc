@@ -13,11 +13,11 @@ namespace {
 
 TEST(LargePages, AlignsEveryAllocationAndLargeOnesToALargePage) {
   for (const std::size_t bytes : {std::size_t{1}, std::size_t{33}, std::size_t{4096},
-                                  kLargePage - 1, kLargePage, 2 * kLargePage + 5}) {
+                                  kLargeFrom - 1, kLargeFrom, kLargePage, 2 * kLargePage + 5}) {
     for (const std::size_t alignment : {std::size_t{8}, std::size_t{32}, std::size_t{64}}) {
       void* const memory = allocateLarge(bytes, alignment);
       const auto address = reinterpret_cast<std::uintptr_t>(memory);
-      const std::size_t wanted = bytes >= kLargePage ? kLargePage : alignment;
+      const std::size_t wanted = bytes >= kLargeFrom ? kLargePage : alignment;
       EXPECT_EQ(address % wanted, 0u) << bytes << " bytes, aligned to " << alignment;
       std::memset(memory, 0xA5, bytes);  // every byte may be written
       EXPECT_EQ(static_cast<unsigned char*>(memory)[bytes - 1], 0xA5);
