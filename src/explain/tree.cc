@@ -10,22 +10,60 @@
 namespace tagtree::explain {
 namespace {
 
-// What the inference knows of a tag, in one place, since each tag word reads it and
-// many write it: its count, and its parents so far.
-struct Tally {
-  std::uint64_t count;
+// A tag's parents so far.
+struct Parents {
   std::uint32_t parent = kNoTag;       // the first found
   std::uint32_t otherParent = kNoTag;  // another, different one
 };
+// In large pages where they are many: each tag of each line may note a parent.
+using ParentTable = std::vector<Parents, LargePageAllocator<Parents>>;
 
-// Notes `parent`, a tag or kNoTag, as a parent of the tag of `tally`. kNoTag changes
-// nothing.
-void noteParent(Tally& tally, std::uint32_t parent) {
-  if (tally.parent == kNoTag) {
-    tally.parent = parent;
-  } else if (tally.parent != parent && tally.otherParent == kNoTag) {
-    tally.otherParent = parent;
+// Notes `parent`, a tag or kNoTag, as a parent in `parents`. kNoTag changes nothing.
+void noteParent(Parents& parents, std::uint32_t parent) {
+  if (parents.parent == kNoTag) {
+    parents.parent = parent;
+  } else if (parents.parent != parent && parents.otherParent == kNoTag) {
+    parents.otherParent = parent;
   }
+}
+
+// Notes in `parents` the parents each tag of `lines` finds on its lines, from the
+// counts `counts`: of 32 bits where every count fits, which halves what each tag of each
+// line reads at random, or else of 64.
+template <typename Count>
+void findParents(const LineSlots& lines,
+                 const std::vector<Count, LargePageAllocator<Count>>& counts,
+                 ParentTable& parents) {
+  lines.forEachLine([&](std::span<const std::uint32_t> line) {
+    // The line's three most frequent tags, the most frequent first, ties in line order;
+    // a count of 0 marks a place not taken.
+    std::uint32_t top0 = kNoTag, top1 = kNoTag, top2 = kNoTag;
+    Count count0 = 0, count1 = 0, count2 = 0;
+    for (const std::uint32_t slot : line) {
+      const Count count = counts[slot];
+      if (count > count0) {
+        top2 = top1, count2 = count1;
+        top1 = top0, count1 = count0;
+        top0 = slot, count0 = count;
+      } else if (count > count1) {
+        top2 = top1, count2 = count1;
+        top1 = slot, count1 = count;
+      } else if (count > count2) {
+        top2 = slot, count2 = count;
+      }
+    }
+    // Each tag's parents on the line are a run of the others from the most frequent: its
+    // first two others are parents if they are frequent enough. A place not taken
+    // (count 0, kNoTag) may pass for one, but noting kNoTag as a parent changes nothing.
+    for (const std::uint32_t child : line) {
+      const Count count = counts[child];
+      const bool first = child == top0, second = child == top1;
+      if (!rareEnoughForChild(count, first ? count1 : count0)) continue;
+      noteParent(parents[child], first ? top1 : top0);
+      if (rareEnoughForChild(count, first || second ? count2 : count1))
+        noteParent(parents[child], first || second ? top2 : top1);
+    }
+  });
 }
 
 }  // namespace
@@ -52,43 +90,22 @@ std::size_t LineSlots::packedBytes() const {
 }
 
 UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> counts) {
-  // In large pages where they are many: each tag of each line reads its tally.
-  std::vector<Tally, LargePageAllocator<Tally>> tallies(counts.size());
-  for (std::size_t slot = 0; slot < counts.size(); ++slot) tallies[slot].count = counts[slot];
-  lines.forEachLine([&](std::span<const std::uint32_t> line) {
-    // The line's three most frequent tags, the most frequent first, ties in line order;
-    // a count of 0 marks a place not taken.
-    std::uint32_t top0 = kNoTag, top1 = kNoTag, top2 = kNoTag;
-    std::uint64_t count0 = 0, count1 = 0, count2 = 0;
-    for (const std::uint32_t slot : line) {
-      const std::uint64_t count = tallies[slot].count;
-      if (count > count0) {
-        top2 = top1, count2 = count1;
-        top1 = top0, count1 = count0;
-        top0 = slot, count0 = count;
-      } else if (count > count1) {
-        top2 = top1, count2 = count1;
-        top1 = slot, count1 = count;
-      } else if (count > count2) {
-        top2 = slot, count2 = count;
-      }
-    }
-    // Each tag's parents on the line are a run of the others from the most frequent: its
-    // first two others are parents if they are frequent enough. A place not taken
-    // (count 0, kNoTag) may pass for one, but noting kNoTag as a parent changes nothing.
-    for (const std::uint32_t child : line) {
-      Tally& tally = tallies[child];
-      const bool first = child == top0, second = child == top1;
-      if (!rareEnoughForChild(tally.count, first ? count1 : count0)) continue;
-      noteParent(tally, first ? top1 : top0);
-      if (rareEnoughForChild(tally.count, first || second ? count2 : count1))
-        noteParent(tally, first || second ? top2 : top1);
-    }
-  });
+  ParentTable parents(counts.size());
+  if (std::all_of(counts.begin(), counts.end(), [](std::uint64_t n) { return n <= UINT32_MAX; })) {
+    findParents(
+        lines,
+        std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>>(counts.begin(), counts.end()),
+        parents);
+  } else {
+    findParents(
+        lines,
+        std::vector<std::uint64_t, LargePageAllocator<std::uint64_t>>(counts.begin(), counts.end()),
+        parents);
+  }
   UnboundedTree tree;
-  tree.spots.resize(tallies.size());
-  for (std::size_t slot = 0; slot < tallies.size(); ++slot) {
-    const Tally& tally = tallies[slot];
+  tree.spots.resize(parents.size());
+  for (std::size_t slot = 0; slot < parents.size(); ++slot) {
+    const Parents& tally = parents[slot];
     TreeSpot& spot = tree.spots[slot];
     spot.parent = tally.parent;
     spot.otherParent = tally.otherParent;
@@ -98,7 +115,7 @@ UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> c
     } else if (tally.otherParent != kNoTag) {
       spot.place = TreePlace::kManyParents;
       ++tree.manyParents;
-    } else if (tallies[tally.parent].parent == kNoTag) {
+    } else if (parents[tally.parent].parent == kNoTag) {
       spot.place = TreePlace::kChild;
       ++tree.paths;
     } else {

@@ -124,9 +124,12 @@ class LineWalker {
           break;
         }
         p = scanned.next;
-        if (!isSkippedWord(scanned.word)) {
-          ahead[count++] = {scanned.word, names_.prefetch(scanned.word, window_.end()), startsLine,
-                            scanned.endsLine};
+        if (!isSkippedWord(scanned.word)) {  // each field stored alone, read back whole
+          Ahead& next = ahead[count++];
+          next.word = scanned.word;
+          next.hash = names_.prefetch(scanned.word, window_.end());
+          next.startsLine = startsLine;
+          next.endsLine = scanned.endsLine;
         }
         ended = scanned.endsLine;
         // A word as large as a store block may take the window's buffer: none after it is
