@@ -159,5 +159,22 @@ TEST(InferTree, PlacesEachTagByTheRule) {
   for (const Case& c : cases) EXPECT_EQ(placesOf(c.text), c.places) << c.what;
 }
 
+TEST(InferTree, ComparesCountsPast32BitsWhole) {
+  // A file of billions of tag words gives counts that 32 bits do not hold: cut to them,
+  // 2^33 would be 0 and take no child, and the other two would take each other.
+  LineSlots lines;
+  for (const std::uint32_t slot : {0u, 1u, 2u}) lines.add(slot);
+  lines.endLine();
+  const std::uint64_t big = std::uint64_t{1} << 32;
+  const std::vector<std::uint64_t> counts = {2 * big, big + 1, big + 2};
+  const UnboundedTree tree = inferTree(lines, counts);
+  ASSERT_EQ(tree.spots.size(), 3u);
+  EXPECT_EQ(tree.spots[0].place, TreePlace::kTopLevel);
+  EXPECT_EQ(tree.spots[1].place, TreePlace::kChild);  // big + 1 <= 2 * big / 2 + 1
+  EXPECT_EQ(tree.spots[1].parent, 0u);
+  EXPECT_EQ(tree.spots[2].place, TreePlace::kTopLevel);  // big + 2 is not
+  EXPECT_EQ(tree.paths, 3u);
+}
+
 }  // namespace
 }  // namespace tagtree::explain

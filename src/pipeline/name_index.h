@@ -2,15 +2,12 @@
 // hash table of the names' hashes, grown as names come, each match confirmed by the name's
 // bytes. Beside the slot, a name's entry keeps what the walk counts for each word (its
 // occurrences, the last line of one): a word touches one cache line, however many names.
-//
-// The hash starts from a seed drawn at each run, but the work a word costs is bounded
-// whatever the names, even made to share all of the hash: a name is looked for in at most
-// kWindow entries from where its hash places it, and a name that finds all of them taken
-// is kept in an ordered overflow instead, found there by about log2(names) comparisons: of
-// hashes, and of bytes only between names that share their hash. Entries are never
-// removed, so a window with a free entry stays so until the table grows: a name whose
-// window has a free entry is not in the overflow. No result depends on the hash values,
-// only the time a lookup takes.
+// The work a word costs is bounded whatever the names, even made to share the whole
+// (seeded) hash: a name is looked for in at most kWindow entries from where its hash
+// places it, and one that finds all of them taken is kept in an ordered overflow, found
+// there by about log2(names) comparisons: of hashes, and of bytes only between names that
+// share their hash. Entries are never removed, so a name whose window has a free entry is
+// not in the overflow. No result depends on the hash values, only the time a lookup takes.
 #ifndef TAGTREE_PIPELINE_NAME_INDEX_H_
 #define TAGTREE_PIPELINE_NAME_INDEX_H_
 
@@ -65,8 +62,7 @@ class BasicNameIndex {
   std::uint32_t find(std::string_view name) const { return find(name, name.data() + name.size()); }
 
   // Returns the hash of `name`, for `see`, and starts to load the entry where its search
-  // begins: the loads of several names, each begun before the first is needed, overlap.
-  // `readable` is as for find.
+  // begins, so that the loads of several names overlap. `readable` is as for find.
   std::uint64_t prefetch(std::string_view name, const char* readable) const {
     const std::uint64_t hash = Hashing::hash(name, readable, seed_);
     __builtin_prefetch(&entries_[static_cast<std::size_t>(hash & (entries_.size() - 1))]);
@@ -92,7 +88,6 @@ class BasicNameIndex {
 
   // Returns the number of names recorded.
   std::uint32_t size() const { return static_cast<std::uint32_t>(names_.size()); }
-
   // Returns the name recorded in `slot` (< size()): the bytes insert was given.
   std::string_view name(std::uint32_t slot) const { return names_[slot]; }
 
@@ -105,13 +100,11 @@ class BasicNameIndex {
     for (const auto& [key, entry] : overflow_) counts[entry.slot] = entry.count;
     return counts;
   }
-
   // Returns the number of names kept in the overflow, whose windows were full.
   std::size_t overflowSize() const { return overflow_.size(); }
 
  private:
-  // Entries at the start: room for 128 names, so that a run of tagtree, which knows at
-  // most 100, never grows the table.
+  // Entries at the start: room for 128 names; a run of tagtree never grows the table.
   static constexpr std::size_t kInitialEntries = 256;
   // The entries a name is looked for in, from where its hash places it: rarely all taken
   // in a table at most half full, unless names were made to crowd.
@@ -127,18 +120,17 @@ class BasicNameIndex {
     std::uint64_t count = 0;     // occurrences counted by see
     std::uint64_t lastLine = 0;  // the line of the last of them
   };
-  // In large pages where the table is large: a lookup in it is a miss of the cache, not
-  // of the page tables too.
+  // In large pages where the table is large: a lookup misses the cache, not page tables.
   using Entries = std::vector<Entry, LargePageAllocator<Entry>>;
   // Names whose windows were full, by hash and then bytes, to their entries.
   using Overflow = std::map<std::pair<std::uint64_t, std::string_view>, Entry>;
 
+  std::uint64_t hashOf(std::uint32_t slot) const {
+    return Hashing::hash(names_[slot], names_[slot].data() + names_[slot].size(), seed_);
+  }
   static std::uint32_t tagOf(std::uint64_t hash, std::size_t size) {
     return (static_cast<std::uint32_t>(hash >> 32) & ~0xFu) |
            static_cast<std::uint32_t>(std::min<std::size_t>(size, 9));
-  }
-  std::uint64_t hashOf(std::string_view name) const {
-    return Hashing::hash(name, name.data() + name.size(), seed_);
   }
   // Returns the entry of `name`, whose hash is `hash`, in the table or the overflow, or null.
   const Entry* lookup(std::string_view name, const char* readable, std::uint64_t hash) const;
@@ -186,10 +178,7 @@ void BasicNameIndex<Hashing>::place(Entries& entries, Overflow& overflow, std::u
   const std::uint64_t mask = entries.size() - 1;
   for (std::uint64_t probe = 0; probe < kWindow; ++probe) {
     Entry& free = entries[static_cast<std::size_t>((hash + probe) & mask)];
-    if (free.slot == kNotFound) {
-      free = entry;
-      return;
-    }
+    if (free.slot == kNotFound) return void(free = entry);
   }
   overflow.emplace_hint(overflow.end(), std::pair{hash, names_[entry.slot]}, entry);
 }
@@ -208,13 +197,13 @@ std::uint32_t BasicNameIndex<Hashing>::insert(std::string_view name) {
       Entries entries(2 * entries_.size());
       Overflow overflow;
       for (const Entry& entry : entries_) {
-        if (entry.slot != kNotFound) place(entries, overflow, hashOf(names_[entry.slot]), entry);
+        if (entry.slot != kNotFound) place(entries, overflow, hashOf(entry.slot), entry);
       }
       for (const auto& [key, entry] : overflow_) place(entries, overflow, key.first, entry);
       entries_.swap(entries);
       overflow_.swap(overflow);
     }
-    const std::uint64_t hash = hashOf(name);
+    const std::uint64_t hash = hashOf(slot);
     place(entries_, overflow_, hash,
           {nameHead(name, name.data() + name.size()), tagOf(hash, name.size()), slot});
   } catch (...) {
