@@ -65,7 +65,7 @@ template <typename Visitor>
 class LineWalker {
  public:
   LineWalker(InputWindow& window, NameTable& names, Visitor& visitor)
-      : window_(window), names_(names), visitor_(visitor) {}
+      : window_(window), names_(names), visitor_(visitor), scanner_(names.seed()) {}
 
   void run() {
     const char* p = window_.begin();
@@ -127,7 +127,7 @@ class LineWalker {
         if (!isSkippedWord(scanned.word)) {  // each field stored alone, read back whole
           Ahead& next = ahead[count++];
           next.word = scanned.word;
-          next.hash = names_.prefetch(scanned.word, window_.end());
+          next.hash = names_.prefetch(scanned.word, window_.end(), &scanner_.blockHash());
           next.startsLine = startsLine;
           next.endsLine = scanned.endsLine;
         }
@@ -141,8 +141,8 @@ class LineWalker {
         scanned = nextWord(p);
         p = scanned.next;
         if (!isSkippedWord(scanned.word)) {
-          tag({scanned.word, names_.prefetch(scanned.word, window_.end()), startsLine,
-               scanned.endsLine},
+          tag({scanned.word, names_.prefetch(scanned.word, window_.end(), &scanner_.blockHash()),
+               startsLine, scanned.endsLine},
               p);
         }
         ended = scanned.endsLine;

@@ -85,8 +85,11 @@ struct Model {
 // name longer than a store block.
 std::string generate(std::mt19937& rng, int lines) {
   static const char* const kNames[] = {
-      "a", "b",   "tag01",    "tag02",     "a;b",
-      ";", "x y", "exactly8", "nine byte", "a much longer name, 40 bytes.."};
+      "a",         "b",
+      "tag01",     "tag02",
+      "a;b",       ";",
+      "x y",       "exactly8",
+      "nine byte", "https://a.name.example/of/seventy/bytes/whose/blocks/the/scan/hashes"};
   static const char* const kEnds[] = {"\n", "\r\n", "\r", "\n", "\n\n"};
   // Where a name longer than a store block starts the text, a read larger than it holds
   // it whole, with the words after it: it takes the window's buffer, and they move along.

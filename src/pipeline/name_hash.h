@@ -7,6 +7,7 @@
 #ifndef TAGTREE_PIPELINE_NAME_HASH_H_
 #define TAGTREE_PIPELINE_NAME_HASH_H_
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -28,27 +29,61 @@ inline std::uint64_t hashStep(std::uint64_t h, std::uint64_t chunk) {
   return std::rotl(h ^ chunk, 29) * 0x9E3779B97F4A7C15ULL;
 }
 
+// The four lanes of a name's leading 32-byte blocks, each block's chunks one a lane, so
+// that their multiplies overlap rather than wait on one another. The word scan takes them
+// as it passes each block, so that a long word is read once before it is compared.
+struct BlockHash {
+  std::uint64_t lanes[4];
+  std::size_t blocks = 0;  // the blocks mixed in
+
+  // Starts the lanes from `seed`, with no block mixed in.
+  void start(std::uint64_t seed) {
+    lanes[0] = seed ^ 0x243F6A8885A308D3ULL;
+    lanes[1] = seed ^ 0x13198A2E03707344ULL;
+    lanes[2] = seed ^ 0xA4093822299F31D0ULL;
+    lanes[3] = seed ^ 0x082EFA98EC4E6C89ULL;
+    blocks = 0;
+  }
+  // Mixes in the 32 bytes at `block`, the next block of the name.
+  void mix(const char* block) {
+    for (int lane = 0; lane < 4; ++lane)
+      lanes[lane] = hashStep(lanes[lane], load8(block + 8 * lane));
+    ++blocks;
+  }
+};
+
+// Names longer than this are hashed by blocks in four lanes; shorter ones in one.
+inline constexpr std::size_t kLanedName = 40;
+
 // Returns the hash of `name` from `seed`, which depends on every byte and on the length.
 // `readable` is as for nameHead. A name of up to 8 bytes, the common case, takes one
-// step; one of up to 40 takes a step for each 8 bytes, in one lane.
-inline std::uint64_t nameHash(std::string_view name, const char* readable, std::uint64_t seed) {
-  std::uint64_t h = hashStep(seed ^ 0x243F6A8885A308D3ULL, nameHead(name, readable));
-  if (name.size() > 8) {
-    const char* p = name.data() + 8;
-    std::size_t left = name.size() - 8;
-    if (left > 32) {
-      std::uint64_t b = seed ^ 0x13198A2E03707344ULL, c = seed ^ 0xA4093822299F31D0ULL,
-                    d = seed ^ 0x082EFA98EC4E6C89ULL;
-      for (; left > 32; p += 32, left -= 32) {
-        h = hashStep(h, load8(p));
-        b = hashStep(b, load8(p + 8));
-        c = hashStep(c, load8(p + 16));
-        d = hashStep(d, load8(p + 24));
-      }
-      h = hashStep(hashStep(hashStep(h, b), c), d);
+// step; one of up to kLanedName a step for each 8 bytes, in one lane; a longer one its
+// whole 32-byte blocks in four lanes, then the rest in one. `done`, where given, holds
+// the first of those blocks already mixed in from `seed`, none past the name's end.
+inline std::uint64_t nameHash(std::string_view name, const char* readable, std::uint64_t seed,
+                              const BlockHash* done = nullptr) {
+  const char* p = name.data();
+  const char* const end = p + name.size();
+  std::uint64_t h;
+  if (name.size() <= kLanedName) {
+    h = hashStep(seed ^ 0x243F6A8885A308D3ULL, nameHead(name, readable));
+    p += std::min<std::size_t>(name.size(), 8);
+  } else {
+    BlockHash blocks;
+    if (done != nullptr && done->blocks > 0) {
+      blocks = *done;
+    } else {
+      blocks.start(seed);
     }
-    for (; left > 8; p += 8, left -= 8) h = hashStep(h, load8(p));
-    h = hashStep(h, left == 8 ? load8(p) : loadPartial(p, left, readable));  // the last 1 to 8
+    while (32 * (blocks.blocks + 1) <= name.size()) blocks.mix(p + 32 * blocks.blocks);
+    const std::uint64_t* const lanes = blocks.lanes;
+    h = hashStep(hashStep(hashStep(lanes[0], lanes[1]), lanes[2]), lanes[3]);
+    p += 32 * blocks.blocks;
+  }
+  if (p != end) {  // the rest, 8 bytes a step, the last 1 to 8 alone
+    for (; end - p > 8; p += 8) h = hashStep(h, load8(p));
+    const auto last = static_cast<std::size_t>(end - p);
+    h = hashStep(h, last == 8 ? load8(p) : loadPartial(p, last, readable));
   }
   h = (h ^ name.size() ^ (h >> 32)) * 0xFF51AFD7ED558CCDULL;
   return h ^ (h >> 29);
@@ -66,8 +101,9 @@ std::uint64_t runSeed();
 // The hash the name index places names by, as a policy: BasicNameIndex takes another in
 // tests, one that gives every name the same hash, to show its work stays bounded.
 struct NameHashing {
-  static std::uint64_t hash(std::string_view name, const char* readable, std::uint64_t seed) {
-    return nameHash(name, readable, seed);
+  static std::uint64_t hash(std::string_view name, const char* readable, std::uint64_t seed,
+                            const BlockHash* done = nullptr) {
+    return nameHash(name, readable, seed, done);
   }
 };
 

@@ -73,6 +73,22 @@ TEST(NameHash, NamesMadeToShareItAtOneSeedDoNotAtAnother) {
   EXPECT_GT(made, 30);
 }
 
+TEST(NameHash, BlocksMixedAheadGiveTheSameHash) {
+  // The scan mixes the blocks it passes whole; the hash goes on from any number of them.
+  std::string text;
+  for (int i = 0; text.size() < 1100; ++i) text += std::to_string(i * 7919) + ",";
+  for (const std::size_t size : {41, 63, 64, 65, 96, 100, 255, 1024, 1100}) {
+    const std::string_view name(text.data(), size);
+    const std::uint64_t whole = nameHash(std::string(name), 9);
+    BlockHash done;
+    done.start(9);
+    for (std::size_t blocks = 0; 32 * blocks <= size; done.mix(name.data() + 32 * blocks++)) {
+      ASSERT_EQ(done.blocks, blocks);
+      EXPECT_EQ(nameHash(name, name.data() + size, 9, &done), whole) << size << ", " << blocks;
+    }
+  }
+}
+
 TEST(NameHash, TakesOneSeedARun) {
   const std::uint64_t seed = runSeed();
   EXPECT_EQ(runSeed(), seed);

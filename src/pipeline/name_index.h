@@ -32,16 +32,14 @@ class BasicNameIndex {
  public:
   static constexpr std::uint32_t kNotFound = UINT32_MAX;
 
-  // A name as `see` finds it: its slot, or kNotFound, and whether it occurred before on
-  // the line it is seen on.
+  // A name as `see` finds it: its slot, or kNotFound, and whether it was seen on the line.
   struct Seen {
     std::uint32_t slot;
     bool again;
   };
 
   // Makes an empty index whose hash starts from `seed`. Throws std::bad_alloc.
-  explicit BasicNameIndex(std::uint64_t seed = runSeed())
-      : entries_(kInitialEntries), seed_(seed) {}
+  explicit BasicNameIndex(std::uint64_t seed = runSeed()) : entries_(256), seed_(seed) {}
   // A moved index takes the names; the index moved from is left empty, with a table of
   // its own. Throws std::bad_alloc, leaving both as they were.
   BasicNameIndex(BasicNameIndex&& other) : BasicNameIndex(other.seed_) { swap(other); }
@@ -62,9 +60,11 @@ class BasicNameIndex {
   std::uint32_t find(std::string_view name) const { return find(name, name.data() + name.size()); }
 
   // Returns the hash of `name`, for `see`, and starts to load the entry where its search
-  // begins, so that the loads of several names overlap. `readable` is as for find.
-  std::uint64_t prefetch(std::string_view name, const char* readable) const {
-    const std::uint64_t hash = Hashing::hash(name, readable, seed_);
+  // begins, so that the loads of several names overlap. `readable` and `done` are as for
+  // nameHash, `done` mixed from seed().
+  std::uint64_t prefetch(std::string_view name, const char* readable,
+                         const BlockHash* done = nullptr) const {
+    const std::uint64_t hash = Hashing::hash(name, readable, seed_, done);
     __builtin_prefetch(&entries_[static_cast<std::size_t>(hash & (entries_.size() - 1))]);
     return hash;
   }
@@ -86,8 +86,9 @@ class BasicNameIndex {
   // when kNotFound names are in, leaving the index as it was.
   std::uint32_t insert(std::string_view name);
 
-  // Returns the number of names recorded.
+  // Returns the number of names recorded, and the seed the hash starts from.
   std::uint32_t size() const { return static_cast<std::uint32_t>(names_.size()); }
+  std::uint64_t seed() const { return seed_; }
   // Returns the name recorded in `slot` (< size()): the bytes insert was given.
   std::string_view name(std::uint32_t slot) const { return names_[slot]; }
 
@@ -104,15 +105,14 @@ class BasicNameIndex {
   std::size_t overflowSize() const { return overflow_.size(); }
 
  private:
-  // Entries at the start: room for 128 names; a run of tagtree never grows the table.
-  static constexpr std::size_t kInitialEntries = 256;
   // The entries a name is looked for in, from where its hash places it: rarely all taken
   // in a table at most half full, unless names were made to crowd.
   static constexpr std::uint64_t kWindow = 16;
 
-  // A name's first 8 bytes, or all of a shorter one, the rest zero, are in its entry, and
-  // its size up to 9 in its tag: a name of up to 8 bytes is told by its entry alone. Two
-  // entries fill a cache line, each within one.
+  // The table starts with 256 entries, room for 128 names: tagtree's never grows. A name's
+  // first 8 bytes, or all of a shorter one, the rest zero, are in its entry, and its size
+  // up to 9 in its tag: a name of up to 8 bytes is told by its entry alone. Two entries
+  // fill a cache line, each within one.
   struct alignas(32) Entry {
     std::uint64_t head = 0;
     std::uint32_t tag = 0;  // the hash's top 28 bits, then the name's size, up to 9

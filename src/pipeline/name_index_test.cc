@@ -20,14 +20,18 @@ using namespace std::string_literals;
 // values, so that windows overlap and names crowd several places at once.
 template <std::uint64_t kHash>
 struct ConstantHashing {
-  static std::uint64_t hash(std::string_view, const char*, std::uint64_t) { return kHash; }
+  static std::uint64_t hash(std::string_view, const char*, std::uint64_t,
+                            const BlockHash* = nullptr) {
+    return kHash;
+  }
 };
 using SmallHashing = ConstantHashing<42>;
 using WideHashing = ConstantHashing<(std::uint64_t{1} << 40) + 42>;
 using WrappingHashing = ConstantHashing<~std::uint64_t{0} - 5>;
 struct FourValuedHashing {
-  static std::uint64_t hash(std::string_view name, const char* readable, std::uint64_t seed) {
-    return nameHash(name, readable, seed) & 3;
+  static std::uint64_t hash(std::string_view name, const char* readable, std::uint64_t seed,
+                            const BlockHash* done = nullptr) {
+    return nameHash(name, readable, seed, done) & 3;
   }
 };
 

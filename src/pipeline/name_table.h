@@ -38,9 +38,10 @@ class NameTable {
   std::uint32_t find(std::string_view word) const { return index_.find(word); }
 
   // Returns the hash of `word`, for `see`, and starts to load what finding it reads
-  // first (see NameIndex::prefetch).
-  std::uint64_t prefetch(std::string_view word, const char* readable) const {
-    return index_.prefetch(word, readable);
+  // first; `done` holds blocks of it already hashed (see NameIndex::prefetch).
+  std::uint64_t prefetch(std::string_view word, const char* readable,
+                         const BlockHash* done = nullptr) const {
+    return index_.prefetch(word, readable, done);
   }
   // Finds the name `word`, whose hash `prefetch` returned, as find does, and where it is
   // in, counts one occurrence of it on `line`, no earlier than that of any counted
@@ -66,6 +67,8 @@ class NameTable {
 
   // Returns the number of names.
   std::uint32_t size() const { return index_.size(); }
+  // Returns the seed of the hash that finds them (see name_hash.h).
+  std::uint64_t seed() const { return index_.seed(); }
 
   // Returns the occurrences `see` counted of each name, by slot.
   std::vector<std::uint64_t> counts() const { return index_.counts(); }

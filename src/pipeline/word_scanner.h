@@ -15,6 +15,7 @@
 #endif
 
 #include "pipeline/byte_load.h"
+#include "pipeline/name_hash.h"
 
 namespace tagtree {
 
@@ -27,6 +28,9 @@ struct ScannedWord {
 
 class WordScanner {
  public:
+  // Makes a scanner whose block hashes start from `seed`, the name hash's.
+  explicit WordScanner(std::uint64_t seed = 0) : seed_(seed) {}
+
   // Scans the word that starts at `begin`, in the bytes up to `end`; `inputEnds` says
   // that nothing follows `end`. Returns true and fills `scanned` when the word's end is
   // settled: at the first "; ", CR or LF, or at `end` when the input ends there. A CR
@@ -37,8 +41,15 @@ class WordScanner {
   // blocks scanned so far are not scanned again.
   bool scan(const char* begin, const char* end, bool inputEnds, ScannedWord& scanned);
 
+  // Returns the 32-byte blocks of the word last scanned that the scan passed whole,
+  // mixed into the lanes of the name hash from the seed (see nameHash), until the next
+  // word's scan starts.
+  const BlockHash& blockHash() const { return hash_; }
+
  private:
   std::size_t scannedBytes_ = 0;  // bytes of an unsettled word known to hold no end
+  std::uint64_t seed_;
+  BlockHash hash_;  // of the blocks of those bytes
 };
 
 // Returns where the line after one that ended just before `p` starts: past an LF at `p`
@@ -162,11 +173,14 @@ inline bool WordScanner::scan(const char* begin, const char* end, bool inputEnds
                               ScannedWord& scanned) {
   const char* chunk = begin + scannedBytes_;
   const char* stop = nullptr;
+  if (scannedBytes_ == 0) hash_.blocks = 0;
   for (; end - chunk > kBlockSize; chunk += kBlockSize) {
     if (const std::uint32_t ends = word_scan_detail::masks(chunk).wordEnds) {
       stop = chunk + std::countr_zero(ends);
       break;
     }
+    if (hash_.blocks == 0) hash_.start(seed_);
+    hash_.mix(chunk);  // a block of the word, while it is at hand
   }
   if (stop == nullptr) {
     for (const char* p = chunk; p < end; ++p) {
