@@ -52,8 +52,20 @@ struct BlockHash {
   }
 };
 
+// Returns the hash from the state `h` of a name of `size` bytes: a mix that brings every
+// bit down to the low bits, which pick a name's place.
+inline std::uint64_t hashFinish(std::uint64_t h, std::size_t size) {
+  h = (h ^ size ^ (h >> 32)) * 0xFF51AFD7ED558CCDULL;
+  return h ^ (h >> 29);
+}
+
 // Names longer than this are hashed by blocks in four lanes; shorter ones in one.
 inline constexpr std::size_t kLanedName = 40;
+
+// Returns nameHash(name, readable, seed, done) for a name of more than 8 bytes, which
+// takes more than one step: out of line, so that the short ones' step stays inline.
+std::uint64_t nameHashLong(std::string_view name, const char* readable, std::uint64_t seed,
+                           const BlockHash* done);
 
 // Returns the hash of `name` from `seed`, which depends on every byte and on the length.
 // `readable` is as for nameHead. A name of up to 8 bytes, the common case, takes one
@@ -62,31 +74,8 @@ inline constexpr std::size_t kLanedName = 40;
 // the first of those blocks already mixed in from `seed`, none past the name's end.
 inline std::uint64_t nameHash(std::string_view name, const char* readable, std::uint64_t seed,
                               const BlockHash* done = nullptr) {
-  const char* p = name.data();
-  const char* const end = p + name.size();
-  std::uint64_t h;
-  if (name.size() <= kLanedName) {
-    h = hashStep(seed ^ 0x243F6A8885A308D3ULL, nameHead(name, readable));
-    p += std::min<std::size_t>(name.size(), 8);
-  } else {
-    BlockHash blocks;
-    if (done != nullptr && done->blocks > 0) {
-      blocks = *done;
-    } else {
-      blocks.start(seed);
-    }
-    while (32 * (blocks.blocks + 1) <= name.size()) blocks.mix(p + 32 * blocks.blocks);
-    const std::uint64_t* const lanes = blocks.lanes;
-    h = hashStep(hashStep(hashStep(lanes[0], lanes[1]), lanes[2]), lanes[3]);
-    p += 32 * blocks.blocks;
-  }
-  if (p != end) {  // the rest, 8 bytes a step, the last 1 to 8 alone
-    for (; end - p > 8; p += 8) h = hashStep(h, load8(p));
-    const auto last = static_cast<std::size_t>(end - p);
-    h = hashStep(h, last == 8 ? load8(p) : loadPartial(p, last, readable));
-  }
-  h = (h ^ name.size() ^ (h >> 32)) * 0xFF51AFD7ED558CCDULL;
-  return h ^ (h >> 29);
+  if (name.size() > 8) return nameHashLong(name, readable, seed, done);
+  return hashFinish(hashStep(seed ^ 0x243F6A8885A308D3ULL, nameHead(name, readable)), name.size());
 }
 
 inline std::uint64_t nameHash(std::string_view name, std::uint64_t seed = 0) {

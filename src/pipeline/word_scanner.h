@@ -169,8 +169,8 @@ inline BlockMasks classifyBlockPortable(const char* block) {
   return word_scan_detail::masksPortable(block);
 }
 
-inline bool WordScanner::scan(const char* begin, const char* end, bool inputEnds,
-                              ScannedWord& scanned) {
+[[gnu::always_inline]] inline bool WordScanner::scan(const char* begin, const char* end,
+                                                     bool inputEnds, ScannedWord& scanned) {
   const char* chunk = begin + scannedBytes_;
   const char* stop = nullptr;
   if (scannedBytes_ == 0) hash_.blocks = 0;
