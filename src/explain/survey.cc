@@ -85,7 +85,7 @@ class SurveyWalk {
   // Kept lean: a large file has millions of tag words, and each reads only noteworthy_, a
   // small array that stays in the cache where the names' facts would not. The walk counts
   // each name's words in the name's entry of the table, which the word has just touched.
-  void tagWord(const TagWord& word) {
+  [[gnu::always_inline]] void tagWord(const TagWord& word) {
     if (word.repeatsInLine) {
       ++repeatsInLine_;
     } else {

@@ -110,7 +110,7 @@ class LineWalker {
     visitor_.startLine();
     bool lineStart = true;  // no word has been scanned in the line, skipped words included
     for (;;) {
-      Ahead ahead[kAhead];
+      Ahead* const ahead = ahead_;
       int count = 0;
       bool ended = false, startsLine = false, unsettled = false;
       ScannedWord scanned;
@@ -204,6 +204,7 @@ class LineWalker {
   Visitor& visitor_;
   WordScanner scanner_;
   std::uint64_t line_ = 0;  // the lines started, the current one's number
+  Ahead ahead_[kAhead];     // the words of a line scanned ahead, made once
 };
 
 template <typename Visitor>

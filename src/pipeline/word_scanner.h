@@ -29,7 +29,7 @@ struct ScannedWord {
 class WordScanner {
  public:
   // Makes a scanner whose block hashes start from `seed`, the name hash's.
-  explicit WordScanner(std::uint64_t seed = 0) : seed_(seed) {}
+  explicit WordScanner(std::uint64_t seed = 0) : seed_(seed) { hash_.start(seed); }
 
   // Scans the word that starts at `begin`, in the bytes up to `end`; `inputEnds` says
   // that nothing follows `end`. Returns true and fills `scanned` when the word's end is
@@ -173,13 +173,14 @@ inline BlockMasks classifyBlockPortable(const char* block) {
                                                      bool inputEnds, ScannedWord& scanned) {
   const char* chunk = begin + scannedBytes_;
   const char* stop = nullptr;
-  if (scannedBytes_ == 0) hash_.blocks = 0;
+  // The lanes hold their start wherever no block is mixed in: a word that passed none,
+  // the common case, leaves nothing to undo.
+  if (scannedBytes_ == 0 && hash_.blocks != 0) hash_.start(seed_);
   for (; end - chunk > kBlockSize; chunk += kBlockSize) {
     if (const std::uint32_t ends = word_scan_detail::masks(chunk).wordEnds) {
       stop = chunk + std::countr_zero(ends);
       break;
     }
-    if (hash_.blocks == 0) hash_.start(seed_);
     hash_.mix(chunk);  // a block of the word, while it is at hand
   }
   if (stop == nullptr) {
