@@ -27,28 +27,20 @@ std::uint64_t drawSeed() {
 
 }  // namespace
 
-// The hash of a name of more than 8 bytes, out of line: the walk's lookups of short words,
-// nearly all of them, take the inline step alone.
 std::uint64_t nameHashLong(std::string_view name, const char* readable, std::uint64_t seed,
                            const BlockHash* done) {
-  const char* p = name.data();
-  const char* const end = p + name.size();
-  std::uint64_t h;
-  if (name.size() <= kLanedName) {
-    h = hashStep(seed ^ 0x243F6A8885A308D3ULL, load8(p));
-    p += 8;
+  BlockHash blocks;
+  if (done != nullptr && done->blocks > 0) {
+    blocks = *done;
   } else {
-    BlockHash blocks;
-    if (done != nullptr && done->blocks > 0) {
-      blocks = *done;
-    } else {
-      blocks.start(seed);
-    }
-    while (32 * (blocks.blocks + 1) <= name.size()) blocks.mix(p + 32 * blocks.blocks);
-    const std::uint64_t* const lanes = blocks.lanes;
-    h = hashStep(hashStep(hashStep(lanes[0], lanes[1]), lanes[2]), lanes[3]);
-    p += 32 * blocks.blocks;
+    blocks.start(seed);
   }
+  const char* p = name.data();
+  while (32 * (blocks.blocks + 1) <= name.size()) blocks.mix(p + 32 * blocks.blocks);
+  const std::uint64_t* const lanes = blocks.lanes;
+  std::uint64_t h = hashStep(hashStep(hashStep(lanes[0], lanes[1]), lanes[2]), lanes[3]);
+  p += 32 * blocks.blocks;
+  const char* const end = name.data() + name.size();
   if (p != end) {  // the rest, 8 bytes a step, the last 1 to 8 alone
     for (; end - p > 8; p += 8) h = hashStep(h, load8(p));
     const auto last = static_cast<std::size_t>(end - p);

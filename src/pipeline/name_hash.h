@@ -62,8 +62,8 @@ inline std::uint64_t hashFinish(std::uint64_t h, std::size_t size) {
 // Names longer than this are hashed by blocks in four lanes; shorter ones in one.
 inline constexpr std::size_t kLanedName = 40;
 
-// Returns nameHash(name, readable, seed, done) for a name of more than 8 bytes, which
-// takes more than one step: out of line, so that the short ones' step stays inline.
+// Returns nameHash(name, readable, seed, done) for a name of more than kLanedName bytes:
+// out of line, so that the short ones' few steps stay inline.
 std::uint64_t nameHashLong(std::string_view name, const char* readable, std::uint64_t seed,
                            const BlockHash* done);
 
@@ -74,8 +74,15 @@ std::uint64_t nameHashLong(std::string_view name, const char* readable, std::uin
 // the first of those blocks already mixed in from `seed`, none past the name's end.
 inline std::uint64_t nameHash(std::string_view name, const char* readable, std::uint64_t seed,
                               const BlockHash* done = nullptr) {
-  if (name.size() > 8) return nameHashLong(name, readable, seed, done);
-  return hashFinish(hashStep(seed ^ 0x243F6A8885A308D3ULL, nameHead(name, readable)), name.size());
+  if (name.size() > kLanedName) return nameHashLong(name, readable, seed, done);
+  std::uint64_t h = hashStep(seed ^ 0x243F6A8885A308D3ULL, nameHead(name, readable));
+  if (name.size() > 8) {  // the rest, 8 bytes a step, the last 1 to 8 alone
+    const char* p = name.data() + 8;
+    std::size_t left = name.size() - 8;
+    for (; left > 8; p += 8, left -= 8) h = hashStep(h, load8(p));
+    h = hashStep(h, left == 8 ? load8(p) : loadPartial(p, left, readable));
+  }
+  return hashFinish(h, name.size());
 }
 
 inline std::uint64_t nameHash(std::string_view name, std::uint64_t seed = 0) {
