@@ -11,7 +11,7 @@
 //                     random first 8 bytes, the last 8 solved for.
 // Each name is checked against the index's own hash before it is printed; it exits 1 if
 // one fails, which means the constants below no longer match src/pipeline/name_hash.h.
-// Build: g++ -O2 -std=c++20 -Isrc bench/hostile_names.cc
+// Build: g++ -O2 -std=c++20 -Isrc bench/hostile_names.cc src/pipeline/name_hash.cc
 #include <bit>
 #include <cstdint>
 #include <cstdio>

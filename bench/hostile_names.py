@@ -137,7 +137,8 @@ def main():
     with tempfile.TemporaryDirectory(prefix="tagtree-hostile-") as root:
         helper = os.path.join(root, "hostile_names")
         subprocess.run(["g++", "-O2", "-std=c++20", "-I", os.path.join(SOURCE, "src"),
-                        os.path.join(SOURCE, "bench", "hostile_names.cc"), "-o", helper],
+                        os.path.join(SOURCE, "bench", "hostile_names.cc"),
+                        os.path.join(SOURCE, "src", "pipeline", "name_hash.cc"), "-o", helper],
                        check=True)
         for kind in kinds:
             for count in (args.names, 4 * args.names):

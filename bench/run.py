@@ -290,7 +290,8 @@ def write_shared_hash(f, scale):
     with tempfile.TemporaryDirectory(prefix="tagtree-hostile-") as work:
         helper = os.path.join(work, "hostile_names")
         subprocess.run(["g++", "-O2", "-std=c++20", "-I", os.path.join(SOURCE, "src"),
-                        os.path.join(SOURCE, "bench", "hostile_names.cc"), "-o", helper],
+                        os.path.join(SOURCE, "bench", "hostile_names.cc"),
+                        os.path.join(SOURCE, "src", "pipeline", "name_hash.cc"), "-o", helper],
                        check=True)
         names = subprocess.run([helper, "hash", str(200_000 * scale), "31"], check=True,
                                stdout=subprocess.PIPE).stdout.split(b"\n")[:200_000 * scale]
