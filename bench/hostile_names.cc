@@ -1,7 +1,9 @@
-// Prints names made to crowd one place of the name index, for bench/hostile_names.py,
-// which builds files of them to show that tagtree-explain's time stays linear whatever
-// the names. The index's hash is fixed and each of its steps is a bijection, so it can be
-// run backwards from a chosen result:
+// Prints names made to crowd one place of the name index, for bench/hostile_names.py and
+// bench/run.py, which build files of them to show that tagtree-explain's time stays
+// linear whatever the names. Each of the hash's steps is a bijection, so with its seed
+// known it can be run backwards from a chosen result. The names are made for the seed 0:
+// a run of the tools draws a seed of its own, which they cannot know beforehand, so they
+// show what a fixed hash would suffer, and that the seeded one does not.
 //   short COUNT SEED  names of 8 printable bytes whose hash (nameHash) shares its low 20
 //                     bits, so that in a table of up to 2^20 entries they all start their
 //                     search at one place;
@@ -9,7 +11,7 @@
 //                     random first 8 bytes, the last 8 solved for.
 // Each name is checked against the index's own hash before it is printed; it exits 1 if
 // one fails, which means the constants below no longer match src/pipeline/name_hash.h.
-// Build: g++ -O2 -std=c++20 -Isrc bench/hostile_names.cc
+// Build: g++ -O2 -std=c++20 -Isrc bench/hostile_names.cc src/pipeline/name_hash.cc
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -23,7 +25,7 @@
 
 namespace {
 
-// The constants of nameHash.
+// The constants of nameHash, whose first state is kSeed at the seed 0.
 constexpr std::uint64_t kSeed = 0x243F6A8885A308D3ULL;
 constexpr std::uint64_t kStep = 0x9E3779B97F4A7C15ULL;
 constexpr std::uint64_t kFinish = 0xFF51AFD7ED558CCDULL;
@@ -81,7 +83,7 @@ int main(int argc, char** argv) {
       const std::uint64_t word = beforeStep(beforeFinish(out, 8)) ^ kSeed;
       if (!printable(word)) continue;
       name = bytesOf(word);
-      if ((tagtree::nameHash(name) & 0xFFFFF) != (target & 0xFFFFF)) return 1;
+      if ((tagtree::nameHash(name, 0) & 0xFFFFF) != (target & 0xFFFFF)) return 1;
     } else if (kind == "hash") {
       // Eight bytes from 0x21 to 0x7D from one draw; ';' (0x3B) becomes '~'.
       std::uint64_t first = 0;
@@ -92,7 +94,7 @@ int main(int argc, char** argv) {
       const std::uint64_t second = beforeStep(beforeFinish(target, 16)) ^ step(kSeed, first);
       if (!printable(second)) continue;
       name = bytesOf(first) + bytesOf(second);
-      if (tagtree::nameHash(name) != target) return 1;
+      if (tagtree::nameHash(name, 0) != target) return 1;
     } else {
       return 2;
     }

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Files whose names crowd one place of the name index, timed with tagtree-explain.
 
-The name index's hashes are fixed, so names can be made to share them; its work a word
-must stay bounded all the same. This writes four such files, each beside a control of
+Names can be made to share the name index's hash where its seed is known: these are made
+for the seed 0, while each run draws its own. Its work a word must stay bounded all the
+same. This writes four such files, each beside a control of
 the same size and shape whose names are random, at --names distinct names and at four
 times as many, and times each given tagtree-explain on each: the median of --runs runs
 after a warm-up. A run longer than --timeout seconds is stopped, and the file's time
@@ -136,7 +137,8 @@ def main():
     with tempfile.TemporaryDirectory(prefix="tagtree-hostile-") as root:
         helper = os.path.join(root, "hostile_names")
         subprocess.run(["g++", "-O2", "-std=c++20", "-I", os.path.join(SOURCE, "src"),
-                        os.path.join(SOURCE, "bench", "hostile_names.cc"), "-o", helper],
+                        os.path.join(SOURCE, "bench", "hostile_names.cc"),
+                        os.path.join(SOURCE, "src", "pipeline", "name_hash.cc"), "-o", helper],
                        check=True)
         for kind in kinds:
             for count in (args.names, 4 * args.names):

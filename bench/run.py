@@ -15,10 +15,12 @@ the arguments its program is run with, such as tagtree-explain's --tree. Last, i
 prints each target that the inputs measured have: a row's ratio to wc, or its time
 against another row's, beside its bound.
 
-Usage: bench/run.py [--binary [LABEL=]PATH]... [--runs N] [--only NAME,...]
+Usage: bench/run.py [--binary [LABEL=]PATH]... [--baseline LABEL] [--runs N]
+                    [--only NAME,...]
 Without --binary it builds the release preset and measures build/release/tagtree. Given
 several times, it measures each of them, in turn within every round, so that a fast path
-can be weighed with and without it in one run: a row an input and binary.
+can be weighed with and without it in one run: a row an input and binary. --baseline names
+the binary that the targets set against an earlier version compare the others with.
 Only the standard library is used; times come from the wall clock around each child
 and the peak RSS from GNU time (`/usr/bin/time -f %M`, Debian package "time") in one
 more run: a child spawned straight from Python would inherit Python's own peak RSS
@@ -41,6 +43,7 @@ MIB = 1024 * 1024
 CHUNK = 8 * MIB  # generators write in pieces of about this size
 GNU_TIME = "/usr/bin/time"
 EXPLAIN = "tagtree-explain"  # measured on the inputs marked "explains", from beside tagtree
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
 # Each generator writes files.in and returns (bytes of the distinct tag names, length of
@@ -85,6 +88,16 @@ def write_long_names_alike(f, scale):
     """As long names, but the 4 bytes that tell the names apart are in the middle: the
     names are alike at both ends."""
     return write_long_names(f, scale, lambda size: size // 2)
+
+
+def with_cr_line_ends(generate):
+    """The input of `generate` with each LF line end made a CR LF."""
+    def write(f, scale):
+        class CrLf:
+            def write(self, data):
+                f.write(data.replace(b"\n", b"\r\n"))
+        return generate(CrLf(), scale)
+    return write
 
 
 def write_skipped_words(f, scale):
@@ -180,6 +193,45 @@ def write_explain(f, scale):
     return sum(len(name) for name in names), 8
 
 
+def write_uniform_export(f, scale):
+    """900,000 lines of 3 tags, about 27 MB, from a vocabulary of 50,000 names drawn
+    uniformly, each name brought in once by the first lines: no name is much more frequent
+    than another, so the lookups of a line seldom find their entries in the cache."""
+    rng = random.Random(19)
+    names = [f"tag{k:05d}".encode() for k in range(50_000 * scale)]
+    lines = []
+    for j in range(900_000 * scale):
+        line = [names[rng.randrange(len(names))] for _ in range(3)]
+        if j < len(names):
+            line[0] = names[j]
+        lines.append(b"; ".join(line))
+        if len(lines) == 100_000:
+            f.write(b"\n".join(lines) + b"\n")
+            lines = []
+    f.write(b"".join(line + b"\n" for line in lines))
+    return sum(len(name) for name in names), 8
+
+
+def write_large_vocabulary(f, scale):
+    """1,000,000 lines of 1 to 5 tags, about 33 MB, from a vocabulary of 200,000 names of 12
+    bytes drawn with Zipf-like frequencies: four times the names of explain, each longer
+    than the 8 bytes a name's entry holds, so that a match is confirmed by its bytes."""
+    rng = random.Random(21)
+    names = [f"subject{k:05d}".encode() for k in range(200_000 * scale)]
+    weights = list(itertools.accumulate(1.0 / (k + 1) for k in range(len(names))))
+    lines = []
+    for j in range(1_000_000 * scale):
+        line = rng.choices(names, cum_weights=weights, k=rng.randint(1, 5))
+        if j < len(names):
+            line[0] = names[j]
+        lines.append(b"; ".join(line))
+        if len(lines) == 100_000:
+            f.write(b"\n".join(lines) + b"\n")
+            lines = []
+    f.write(b"".join(line + b"\n" for line in lines))
+    return sum(len(name) for name in names), 12
+
+
 TREE_NAMES = 200_000  # the distinct tags of the --tree inputs below
 
 
@@ -217,6 +269,43 @@ def write_crowded(f, scale):
     lines = [b"; ".join([url] + rng.sample(topics, 2)) + b"\n" for url in urls]
     f.write(b"".join(lines))
     return sum(len(url) for url in urls) + sum(len(topic) for topic in topics), len(urls[0])
+
+
+def write_crowded_control(f, scale):
+    """The control of crowded: 50,000 random names of the URLs' length, each with two
+    topic tags."""
+    rng = random.Random(23)
+    topics = [b"garden", b"kitchen", b"tools", b"outdoor", b"lighting", b"storage",
+              b"textiles", b"office", b"kids", b"pets", b"bath", b"gifts"]
+    letters = b"abcdefghijklmnopqrstuvwxyz"
+    urls = [bytes(rng.choices(letters, k=89)) for _ in range(50_000 * scale)]
+    f.write(b"".join(b"; ".join([url] + rng.sample(topics, 2)) + b"\n" for url in urls))
+    return sum(len(url) for url in urls) + sum(len(topic) for topic in topics), 89
+
+
+def write_shared_hash(f, scale):
+    """200,000 names of 16 bytes made to share the whole hash as it would be without a
+    seed (bench/hostile_names.cc, built here with g++), each 4 times, a line each: the
+    seed each run draws leaves them nothing in common."""
+    with tempfile.TemporaryDirectory(prefix="tagtree-hostile-") as work:
+        helper = os.path.join(work, "hostile_names")
+        subprocess.run(["g++", "-O2", "-std=c++20", "-I", os.path.join(SOURCE, "src"),
+                        os.path.join(SOURCE, "bench", "hostile_names.cc"),
+                        os.path.join(SOURCE, "src", "pipeline", "name_hash.cc"), "-o", helper],
+                       check=True)
+        names = subprocess.run([helper, "hash", str(200_000 * scale), "31"], check=True,
+                               stdout=subprocess.PIPE).stdout.split(b"\n")[:200_000 * scale]
+    f.write(b"".join(name + b"\n" for name in names) * 4)
+    return 16 * len(names), 16
+
+
+def write_shared_hash_control(f, scale):
+    """The control of shared hash: 200,000 random names of 16 bytes, each 4 times."""
+    rng = random.Random(31)
+    letters = b"abcdefghijklmnopqrstuvwxyz"
+    names = [bytes(rng.choices(letters, k=16)) for _ in range(200_000 * scale)]
+    f.write(b"".join(name + b"\n" for name in names) * 4)
+    return 16 * len(names), 16
 
 
 def random_names(f, count, length, seed):
@@ -293,9 +382,12 @@ INPUTS = [
     ("long names", write_long_names, 1, "succeeds"),
     ("long names x2", write_long_names, 2, "succeeds"),
     ("long names alike", write_long_names_alike, 1, "succeeds"),
+    ("long names CR", with_cr_line_ends(write_long_names), 1, "succeeds"),
+    ("long names alike CR", with_cr_line_ends(write_long_names_alike), 1, "succeeds"),
     ("skipped words", write_skipped_words, 1, "succeeds"),
     ("skipped words x2", write_skipped_words, 2, "succeeds"),
     ("semicolon-dense", write_semicolon_dense, 1, "succeeds"),
+    ("semicolon-dense CR", with_cr_line_ends(write_semicolon_dense), 1, "succeeds"),
     ("skipped mix", write_skipped_mix, 1, "succeeds"),
     ("repeats", write_repeats, 1, "fails"),
     ("repeats x2", write_repeats, 2, "fails"),
@@ -304,8 +396,15 @@ INPUTS = [
     ("random words", write_random_words, 1, "fails"),
     ("random words x2", write_random_words, 2, "fails"),
     ("explain", write_explain, 1, "explains"),
-    ("crowded", write_crowded, 1, "explains"),
     ("explain --tree", write_explain, 1, "explains", ["--tree"]),
+    ("uniform export", write_uniform_export, 1, "explains"),
+    ("uniform export --tree", write_uniform_export, 1, "explains", ["--tree"]),
+    ("large vocabulary", write_large_vocabulary, 1, "explains"),
+    ("large vocabulary --tree", write_large_vocabulary, 1, "explains", ["--tree"]),
+    ("crowded", write_crowded, 1, "explains"),
+    ("crowded control", write_crowded_control, 1, "explains"),
+    ("shared hash", write_shared_hash, 1, "explains"),
+    ("shared hash control", write_shared_hash_control, 1, "explains"),
     ("wide line --tree", write_wide_line, 1, "explains", ["--tree"]),
     ("four a line --tree", write_four_a_line, 1, "explains", ["--tree"]),
 ] + [
@@ -318,9 +417,20 @@ INPUTS = [
 # (row, what, bound, over): for what "wc", the median time of the row is at most `bound`
 # times wc -l's in the same rounds (the median ratio); for "time" and "rss", its median
 # time or peak RSS at most `bound` times that of the row `over`; for "output", the bytes it
-# writes at most `bound` times the input's, or three times those of the row `over`.
+# writes at most `bound` times the input's, or three times those of the row `over`; for
+# "baseline", its median ratio to wc -l at most `bound` times that of the binary named by
+# --baseline on the same row, in the same run.
 TARGETS = [
-    ("explain --tree", "wc", 25, None),
+    (row, "wc", 15, None)
+    for row in ("explain", "explain --tree", "uniform export", "uniform export --tree",
+                "large vocabulary", "large vocabulary --tree")
+] + [
+    (row, "baseline", 1.1, None)
+    for row in ("long names", "long names alike", "semicolon-dense", "long names CR",
+                "long names alike CR", "semicolon-dense CR")
+] + [
+    ("crowded", "time", 3, "crowded control"),
+    ("shared hash", "time", 3, "shared hash control"),
     ("wide line --tree", "time", 3, "four a line --tree"),
 ] + [
     target
@@ -442,9 +552,11 @@ def main():
                         "compare several in the same run (default: build the release preset)")
     parser.add_argument("--runs", type=int, default=7, help="timed runs of each program")
     parser.add_argument("--only", help="comma-separated input names to run")
+    parser.add_argument("--baseline", help="the LABEL of a --binary that the targets of kind "
+                        "baseline compare the others with")
     args = parser.parse_args()
 
-    source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    source = SOURCE
     binaries = []  # (label, path)
     for given in args.binary or []:
         label, _, path = given.rpartition("=")
@@ -494,10 +606,10 @@ def main():
                       f"{human_size(rss[k][0] * KIB)} | {human_size(16 * MIB + names + longest)} |",
                       flush=True)
             shutil.rmtree(directory)  # keep at most one input on disk
-    print_targets(medians, [label for label, _ in binaries])
+    print_targets(medians, [label for label, _ in binaries], args.baseline)
 
 
-def print_targets(medians, labels):
+def print_targets(medians, labels, baseline):
     """Prints each target whose rows were measured, for each binary: its figure, its
     bound, and whether it is met."""
     lines = []
@@ -505,8 +617,14 @@ def print_targets(medians, labels):
         for label in labels:
             if (row, label) not in medians or (over and (over, label) not in medians):
                 continue
+            if what == "baseline" and (label == baseline or (row, baseline) not in medians):
+                continue
             time_, ratio, rss, output, size = medians[row, label]
-            if what == "wc":
+            if what == "baseline":
+                figure = ratio / medians[row, baseline][1]
+                met = figure <= bound
+                text = f"{row}: {figure:.2f} times {baseline}'s ratio to wc -l, within {bound}"
+            elif what == "wc":
                 met = ratio <= bound
                 text = f"{row}: {ratio:.2f} times wc -l, within {bound}"
             elif what == "time":

@@ -72,23 +72,20 @@ class SurveyWalk {
     facts.hasSemicolon = name.find(';') != std::string_view::npos;
     facts.hasTab = name.find('\t') != std::string_view::npos;
     if (!facts.validUtf8) survey_.badNames.push_back(slot);
-    tallies_.push_back({0, 0});
     noteworthy_.push_back(facts.hasNul || facts.hasCommaSpace || facts.hasSemicolon ||
                           facts.hasTab);
     build([&] { builder_.newName(slot, name); });
   }
 
-  // Kept lean: a large file has millions of tag words, and each reads only its tally and
-  // noteworthy_, small arrays that stay in the cache where the names' facts would not.
-  void tagWord(const TagWord& word) {
-    Tally& tally = tallies_[word.slot];
-    ++tally.count;
-    if (tally.lastLine == survey_.lines) {
+  // Kept lean: a large file has millions of tag words, and each reads only noteworthy_, a
+  // small array that stays in the cache where the names' facts would not. The walk counts
+  // each name's words in the name's entry of the table, which the word has just touched.
+  [[gnu::always_inline]] void tagWord(const TagWord& word) {
+    if (word.repeatsInLine) {
       ++repeatsInLine_;
     } else {
       treeLines_.add(word.slot);  // a distinct tag of the line, for the tree
     }
-    tally.lastLine = survey_.lines;
     ++tagsInLine_;
     if (noteworthy_[word.slot]) noteWord(word);
     build([&] { builder_.tagWord(word); });
@@ -114,14 +111,13 @@ class SurveyWalk {
   // After the walk: runs the rest of tagtree on what its grouping built, and works out
   // what needs the hierarchy.
   void finish() {
-    std::vector<std::uint64_t> counts(tallies_.size());
-    for (std::uint32_t slot = 0; slot < tallies_.size(); ++slot) {
-      survey_.facts[slot].count = counts[slot] = tallies_[slot].count;
-      if (tallies_[slot].count == 1) survey_.onceOnly.push_back(slot);
+    const std::vector<std::uint64_t> counts = names_.counts();
+    for (std::uint32_t slot = 0; slot < counts.size(); ++slot) {
+      survey_.facts[slot].count = counts[slot];
+      if (counts[slot] == 1) survey_.onceOnly.push_back(slot);
     }
-    tallies_ = {};  // their memory serves the work below
     survey_.unbounded = inferTree(treeLines_, counts);
-    treeLines_ = {};
+    treeLines_ = {};  // its memory serves the work below
     Verdict& verdict = survey_.verdict;
     ListingCounter listing;
     const bool succeeded = runGuarded(
@@ -142,11 +138,6 @@ class SurveyWalk {
   }
 
  private:
-  struct Tally {
-    std::uint64_t count;
-    std::uint64_t lastLine;  // the last line it occurred on
-  };
-
   // Runs a step of tagtree's grouping until one fails; the failure is its verdict.
   template <typename Step>
   void build(Step step) {
@@ -258,7 +249,6 @@ class SurveyWalk {
   std::uint64_t failureLine_ = 0;
   std::uint64_t tagsInLine_ = 0;
   std::uint64_t repeatsInLine_ = 0;
-  std::vector<Tally> tallies_;    // by slot
   std::vector<bool> noteworthy_;  // by slot: the name has something to warn of
   LineSlots treeLines_;           // the distinct tags of each line, for the tree
 };

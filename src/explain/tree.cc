@@ -2,62 +2,45 @@
 // tags the two most frequent others, which are its parents on that line if any are.
 #include "explain/tree.h"
 
+#include <algorithm>
+
 #include "pipeline/inference.h"
+#include "pipeline/large_pages.h"
 
 namespace tagtree::explain {
 namespace {
 
-// What the inference knows of a tag, in one place, since each tag word reads it and
-// many write it: its count, and its parents so far.
-struct Tally {
-  std::uint64_t count;
+// A tag's parents so far.
+struct Parents {
   std::uint32_t parent = kNoTag;       // the first found
   std::uint32_t otherParent = kNoTag;  // another, different one
 };
+// In large pages where they are many: each tag of each line may note a parent.
+using ParentTable = std::vector<Parents, LargePageAllocator<Parents>>;
 
-// Notes `parent`, a tag or kNoTag, as a parent of the tag of `tally`. kNoTag changes
-// nothing.
-void noteParent(Tally& tally, std::uint32_t parent) {
-  if (tally.parent == kNoTag) {
-    tally.parent = parent;
-  } else if (tally.parent != parent && tally.otherParent == kNoTag) {
-    tally.otherParent = parent;
+// Notes `parent`, a tag or kNoTag, as a parent in `parents`. kNoTag changes nothing.
+void noteParent(Parents& parents, std::uint32_t parent) {
+  if (parents.parent == kNoTag) {
+    parents.parent = parent;
+  } else if (parents.parent != parent && parents.otherParent == kNoTag) {
+    parents.otherParent = parent;
   }
 }
 
-}  // namespace
-
-void LineSlots::addLarge(std::uint32_t slot) {
-  std::uint64_t value = std::uint64_t{slot} + 1;
-  while (value >= 0x80) {
-    put(static_cast<std::uint8_t>(value | 0x80));
-    value >>= 7;
-  }
-  put(static_cast<std::uint8_t>(value));
-}
-
-void LineSlots::newBlock() {
-  if (!blocks_.empty()) used_.push_back(kBlockSize - free_);
-  blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize));
-  free_ = kBlockSize;
-}
-
-std::size_t LineSlots::packedBytes() const {
-  std::size_t bytes = blocks_.empty() ? 0 : kBlockSize - free_;
-  for (const std::size_t used : used_) bytes += used;
-  return bytes;
-}
-
-UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> counts) {
-  std::vector<Tally> tallies(counts.size());
-  for (std::size_t slot = 0; slot < counts.size(); ++slot) tallies[slot].count = counts[slot];
+// Notes in `parents` the parents each tag of `lines` finds on its lines, from the
+// counts `counts`: of 32 bits where every count fits, which halves what each tag of each
+// line reads at random, or else of 64.
+template <typename Count>
+void findParents(const LineSlots& lines,
+                 const std::vector<Count, LargePageAllocator<Count>>& counts,
+                 ParentTable& parents) {
   lines.forEachLine([&](std::span<const std::uint32_t> line) {
     // The line's three most frequent tags, the most frequent first, ties in line order;
     // a count of 0 marks a place not taken.
     std::uint32_t top0 = kNoTag, top1 = kNoTag, top2 = kNoTag;
-    std::uint64_t count0 = 0, count1 = 0, count2 = 0;
+    Count count0 = 0, count1 = 0, count2 = 0;
     for (const std::uint32_t slot : line) {
-      const std::uint64_t count = tallies[slot].count;
+      const Count count = counts[slot];
       if (count > count0) {
         top2 = top1, count2 = count1;
         top1 = top0, count1 = count0;
@@ -73,18 +56,56 @@ UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> c
     // first two others are parents if they are frequent enough. A place not taken
     // (count 0, kNoTag) may pass for one, but noting kNoTag as a parent changes nothing.
     for (const std::uint32_t child : line) {
-      Tally& tally = tallies[child];
+      const Count count = counts[child];
       const bool first = child == top0, second = child == top1;
-      if (!rareEnoughForChild(tally.count, first ? count1 : count0)) continue;
-      noteParent(tally, first ? top1 : top0);
-      if (rareEnoughForChild(tally.count, first || second ? count2 : count1))
-        noteParent(tally, first || second ? top2 : top1);
+      if (!rareEnoughForChild(count, first ? count1 : count0)) continue;
+      noteParent(parents[child], first ? top1 : top0);
+      if (rareEnoughForChild(count, first || second ? count2 : count1))
+        noteParent(parents[child], first || second ? top2 : top1);
     }
   });
+}
+
+}  // namespace
+
+void LineSlots::newBlock() {
+  const std::size_t size =
+      blocks_.empty()
+          ? kFirstBlockSize
+          : std::min(kLargePage, 2 * static_cast<std::size_t>(end_ - blocks_.back().get()));
+  std::unique_ptr<std::uint8_t[], FreeBlock> block(
+      static_cast<std::uint8_t*>(allocateLarge(size, 1)));
+  blocks_.reserve(blocks_.size() + 1);
+  used_.reserve(blocks_.size());
+  if (!blocks_.empty()) used_.push_back(static_cast<std::size_t>(next_ - blocks_.back().get()));
+  blocks_.push_back(std::move(block));
+  next_ = blocks_.back().get();
+  end_ = next_ + size;
+}
+
+std::size_t LineSlots::packedBytes() const {
+  std::size_t bytes = blocks_.empty() ? 0 : static_cast<std::size_t>(next_ - blocks_.back().get());
+  for (const std::size_t used : used_) bytes += used;
+  return bytes;
+}
+
+UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> counts) {
+  ParentTable parents(counts.size());
+  if (std::all_of(counts.begin(), counts.end(), [](std::uint64_t n) { return n <= UINT32_MAX; })) {
+    findParents(
+        lines,
+        std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>>(counts.begin(), counts.end()),
+        parents);
+  } else {
+    findParents(
+        lines,
+        std::vector<std::uint64_t, LargePageAllocator<std::uint64_t>>(counts.begin(), counts.end()),
+        parents);
+  }
   UnboundedTree tree;
-  tree.spots.resize(tallies.size());
-  for (std::size_t slot = 0; slot < tallies.size(); ++slot) {
-    const Tally& tally = tallies[slot];
+  tree.spots.resize(parents.size());
+  for (std::size_t slot = 0; slot < parents.size(); ++slot) {
+    const Parents& tally = parents[slot];
     TreeSpot& spot = tree.spots[slot];
     spot.parent = tally.parent;
     spot.otherParent = tally.otherParent;
@@ -94,7 +115,7 @@ UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> c
     } else if (tally.otherParent != kNoTag) {
       spot.place = TreePlace::kManyParents;
       ++tree.manyParents;
-    } else if (tallies[tally.parent].parent == kNoTag) {
+    } else if (parents[tally.parent].parent == kNoTag) {
       spot.place = TreePlace::kChild;
       ++tree.paths;
     } else {
@@ -126,14 +147,8 @@ std::vector<std::uint32_t> pathOrder(const UnboundedTree& tree) {
   return order;
 }
 
-// The name table holds fewer than kNoTag names, so every slot is below it.
-void TreeCollector::newName(std::uint32_t, std::string_view) { tallies_.push_back({0, 0}); }
-
-UnboundedTree TreeCollector::infer() {
-  std::vector<std::uint64_t> counts(tallies_.size());
-  for (std::size_t slot = 0; slot < counts.size(); ++slot) counts[slot] = tallies_[slot].count;
-  tallies_ = {};
-  UnboundedTree tree = inferTree(lines_, counts);
+UnboundedTree TreeCollector::infer(const NameTable& names) {
+  UnboundedTree tree = inferTree(lines_, names.counts());
   lines_ = {};
   return tree;
 }

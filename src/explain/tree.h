@@ -15,32 +15,38 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/large_pages.h"
 #include "pipeline/line_walk.h"
+#include "pipeline/name_table.h"
 
 namespace tagtree::explain {
 
 // No tag: a slot no name takes.
 inline constexpr std::uint32_t kNoTag = UINT32_MAX;
 
-// The distinct tags of each line that holds any, by slot, packed: a few bytes a tag, in
-// blocks that are never moved, so that growing costs no copy and no room twice over.
+// The distinct tags of each line that holds two or more, by slot, packed: a few bytes a
+// tag, in blocks that are never moved, so that growing costs no copy and no room twice
+// over, each twice the size of the one before up to a large page (see large_pages.h), so
+// that a large file's lines cost few page faults and a small file's little memory. A line of one
+// tag gives the tree nothing, since no other tag shares it, so it is not kept: its slot waits until
+// a second one comes.
 class LineSlots {
  public:
   // Adds `slot` (< kNoTag) to the line being built; it must not be in that line yet.
   void add(std::uint32_t slot) {
-    if (free_ < kLongestSlot + 1) newBlock();  // room for the slot and its line's end
-    if (slot < 0x7F) {
-      put(static_cast<std::uint8_t>(slot + 1));  // the first 127 names met, often the most used
-    } else {
-      addLarge(slot);
+    if (lineSlots_ < 2) {
+      if (lineSlots_++ == 0) {
+        first_ = slot;
+        return;
+      }
+      put(first_);
     }
-    lineOpen_ = true;
+    put(slot);
   }
-  // Ends the line being built; a line without tags is not kept.
+  // Ends the line being built; a line of fewer than two tags is not kept.
   void endLine() {
-    if (!lineOpen_) return;
-    put(0);
-    lineOpen_ = false;
+    if (lineSlots_ >= 2) *next_++ = 0;
+    lineSlots_ = 0;
   }
   // Calls `visit(std::span<const std::uint32_t>)` with the slots of each line kept, in
   // the order the lines were ended, each line's in the order they were added.
@@ -50,23 +56,30 @@ class LineSlots {
   std::size_t packedBytes() const;
 
  private:
-  static constexpr std::size_t kBlockSize = 64 * 1024;
+  static constexpr std::size_t kFirstBlockSize = 64 * 1024;
   static constexpr std::size_t kLongestSlot = 5;  // bytes
 
-  void put(std::uint8_t byte) {
-    blocks_.back()[kBlockSize - free_] = byte;
-    --free_;
+  // Packs `slot`, keeping room for the line's end after it.
+  void put(std::uint32_t slot) {
+    if (static_cast<std::size_t>(end_ - next_) < kLongestSlot + 1) newBlock();
+    std::uint32_t value = slot + 1;  // slot < kNoTag, so no wrap
+    for (; value >= 0x80; value >>= 7) *next_++ = static_cast<std::uint8_t>(value | 0x80);
+    *next_++ = static_cast<std::uint8_t>(value);  // the first 127 names met take a byte
   }
   void newBlock();
-  void addLarge(std::uint32_t slot);
 
   // Each line is its slots, each as slot + 1 in 7-bit groups, the low group first and
   // every group but the last with its top bit set, and a 0 byte after the last slot. A
   // slot's bytes are never split between two blocks, and a line may be.
-  std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;  // of kBlockSize bytes each
+  struct FreeBlock {
+    void operator()(std::uint8_t* block) const { freeLarge(block); }
+  };
+  std::vector<std::unique_ptr<std::uint8_t[], FreeBlock>> blocks_;
   std::vector<std::size_t> used_;  // the bytes used in each block but the last
-  std::size_t free_ = 0;           // the bytes not used at the end of the last block
-  bool lineOpen_ = false;          // the line being built has a slot
+  std::uint8_t* next_ = nullptr;   // where the last block's next byte goes
+  std::uint8_t* end_ = nullptr;    // the end of the last block
+  std::uint32_t first_ = kNoTag;   // the line's first slot, not packed while it is alone
+  unsigned lineSlots_ = 0;         // the slots added to the line being built, up to 2
 };
 
 // Where a tag stands in the tree without the capacities.
@@ -102,32 +115,23 @@ UnboundedTree inferTree(const LineSlots& lines, std::span<const std::uint64_t> c
 // under spots[slot].parent; any other is a top-level tag's.
 std::vector<std::uint32_t> pathOrder(const UnboundedTree& tree);
 
-// Gathers from the walk what the tree needs, as a LineVisitor: each tag's count, and the
-// distinct tags of each line. It keeps 16 bytes a distinct name, and a few bytes a tag
-// word that does not repeat one before it in its line.
+// Gathers from the walk what the tree needs, as a LineVisitor: the distinct tags of each
+// line of two or more, a few bytes a tag word that does not repeat one before it in its
+// line. The walk counts each tag's words in its name table.
 class TreeCollector {
  public:
-  void startLine() { ++line_; }
-  void newName(std::uint32_t slot, std::string_view name);
+  void startLine() {}
+  void newName(std::uint32_t, std::string_view) {}
   void tagWord(const TagWord& word) {
-    Tally& tally = tallies_[word.slot];
-    ++tally.count;
-    if (tally.lastLine == line_) return;
-    tally.lastLine = line_;
-    lines_.add(word.slot);
+    if (!word.repeatsInLine) lines_.add(word.slot);
   }
   void endLine() { lines_.endLine(); }
 
-  // Returns the tree of what the walk told it, and frees what it gathered.
-  UnboundedTree infer();
+  // Returns the tree of what the walk told it, whose names and their counts are in
+  // `names`, and frees what it gathered.
+  UnboundedTree infer(const NameTable& names);
 
  private:
-  struct Tally {
-    std::uint64_t count;
-    std::uint64_t lastLine;  // the last line it occurred on
-  };
-  std::uint64_t line_ = 0;      // the lines started, the current one's number
-  std::vector<Tally> tallies_;  // by slot
   LineSlots lines_;
 };
 
@@ -136,14 +140,19 @@ void LineSlots::forEachLine(Visit&& visit) const {
   std::vector<std::uint32_t> line;
   for (std::size_t block = 0; block < blocks_.size(); ++block) {
     const std::uint8_t* byte = blocks_[block].get();
-    const std::uint8_t* const end =
-        byte + (block < used_.size() ? used_[block] : kBlockSize - free_);
+    const std::uint8_t* const end = block < used_.size() ? byte + used_[block] : next_;
     while (byte != end) {
-      std::uint64_t value = *byte & 0x7Fu;
-      for (unsigned shift = 7; (*byte++ & 0x80u) != 0; shift += 7)
-        value |= std::uint64_t{*byte & 0x7Fu} << shift;
+      std::uint32_t value = *byte++;
+      if (value >= 0x80) {
+        value &= 0x7Fu;
+        for (unsigned shift = 7;; shift += 7) {
+          const std::uint32_t group = *byte++;
+          value |= (group & 0x7Fu) << shift;
+          if (group < 0x80) break;
+        }
+      }
       if (value != 0) {
-        line.push_back(static_cast<std::uint32_t>(value - 1));
+        line.push_back(value - 1);
       } else {
         visit(std::span<const std::uint32_t>(line));
         line.clear();

@@ -96,7 +96,7 @@ int runTree(ByteSource& source, TreeForm form, OutputSink& out, std::size_t read
   TreeCollector collector;
   InputWindow window(source, readSize);
   walkLines(window, names, collector);
-  const UnboundedTree tree = collector.infer();
+  const UnboundedTree tree = collector.infer(names);
   if (form == TreeForm::kPaths) {
     try {
       writeTreePaths(tree, names, out);

@@ -33,7 +33,7 @@ TEST(LineSlots, GivesBackEveryLineKeptAcrossBlocks) {
   for (const std::vector<std::uint32_t>& line : lines) {
     for (const std::uint32_t slot : line) packed.add(slot);
     packed.endLine();
-    if (!line.empty()) expected.push_back(line);  // a line without tags is not kept
+    if (line.size() >= 2) expected.push_back(line);  // a line of one tag or none is not kept
   }
   std::vector<std::vector<std::uint32_t>> kept;
   packed.forEachLine(
@@ -42,16 +42,27 @@ TEST(LineSlots, GivesBackEveryLineKeptAcrossBlocks) {
   EXPECT_GT(packed.packedBytes(), 4u * 64 * 1024);
 }
 
-TEST(LineSlots, PacksSmallSlotsInAByteEach) {
+TEST(LineSlots, PacksSmallSlotsInAByteEachAndNoLineOfOneTag) {
   LineSlots packed;
   packed.endLine();  // a line without tags takes nothing
+  packed.add(5);     // nor one of a single tag
+  packed.endLine();
   EXPECT_EQ(packed.packedBytes(), 0u);
   for (std::uint32_t slot = 0; slot < 127; ++slot) packed.add(slot);
   packed.endLine();
   EXPECT_EQ(packed.packedBytes(), 128u);
   packed.add(127);  // slot + 1 = 128 needs a second byte
   packed.endLine();
-  EXPECT_EQ(packed.packedBytes(), 131u);
+  EXPECT_EQ(packed.packedBytes(), 128u);
+  packed.add(127);
+  packed.add(3);
+  packed.endLine();
+  EXPECT_EQ(packed.packedBytes(), 132u);
+  std::vector<std::vector<std::uint32_t>> kept;
+  packed.forEachLine(
+      [&](std::span<const std::uint32_t> line) { kept.emplace_back(line.begin(), line.end()); });
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept[1], (std::vector<std::uint32_t>{127, 3}));
 }
 
 TEST(LineSlots, EndsALineWhoseLastSlotWouldFillItsBlock) {
@@ -65,7 +76,7 @@ TEST(LineSlots, EndsALineWhoseLastSlotWouldFillItsBlock) {
   lines.emplace_back();
   for (std::uint32_t slot = 0; slot < 123; ++slot) lines.back().push_back(slot);
   lines.back().push_back(kNoTag - 1);
-  lines.push_back({7});
+  lines.push_back({7, 8});
   LineSlots packed;
   for (const std::vector<std::uint32_t>& line : lines) {
     for (const std::uint32_t slot : line) packed.add(slot);
@@ -75,7 +86,7 @@ TEST(LineSlots, EndsALineWhoseLastSlotWouldFillItsBlock) {
   packed.forEachLine(
       [&](std::span<const std::uint32_t> line) { kept.emplace_back(line.begin(), line.end()); });
   EXPECT_EQ(kept, lines);
-  EXPECT_EQ(packed.packedBytes(), 64u * 1024 + 3);
+  EXPECT_EQ(packed.packedBytes(), 64u * 1024 + 4);
 }
 
 // Returns the tree of `text`, walked as tagtree walks it, with each tag's place written
@@ -87,7 +98,7 @@ std::string placesOf(const std::string& text) {
   TextSource source(text);
   InputWindow window(source, 3);  // small reads: every line end falls between two
   walkLines(window, names, collector);
-  const UnboundedTree tree = collector.infer();
+  const UnboundedTree tree = collector.infer(names);
   std::string places;
   std::uint64_t many = 0;
   for (std::uint32_t slot = 0; slot < tree.spots.size(); ++slot) {
@@ -146,6 +157,23 @@ TEST(InferTree, PlacesEachTagByTheRule) {
        "m:h c:many(m,h) h:top 2 paths"},
   };
   for (const Case& c : cases) EXPECT_EQ(placesOf(c.text), c.places) << c.what;
+}
+
+TEST(InferTree, ComparesCountsPast32BitsWhole) {
+  // A file of billions of tag words gives counts that 32 bits do not hold: cut to them,
+  // 2^33 would be 0 and take no child, and the other two would take each other.
+  LineSlots lines;
+  for (const std::uint32_t slot : {0u, 1u, 2u}) lines.add(slot);
+  lines.endLine();
+  const std::uint64_t big = std::uint64_t{1} << 32;
+  const std::vector<std::uint64_t> counts = {2 * big, big + 1, big + 2};
+  const UnboundedTree tree = inferTree(lines, counts);
+  ASSERT_EQ(tree.spots.size(), 3u);
+  EXPECT_EQ(tree.spots[0].place, TreePlace::kTopLevel);
+  EXPECT_EQ(tree.spots[1].place, TreePlace::kChild);  // big + 1 <= 2 * big / 2 + 1
+  EXPECT_EQ(tree.spots[1].parent, 0u);
+  EXPECT_EQ(tree.spots[2].place, TreePlace::kTopLevel);  // big + 2 is not
+  EXPECT_EQ(tree.paths, 3u);
 }
 
 }  // namespace

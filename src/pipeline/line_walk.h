@@ -24,6 +24,7 @@ namespace tagtree {
 struct TagWord {
   std::uint32_t slot;    // its name's slot in the walk's name table
   bool firstOccurrence;  // its name was met here for the first time
+  bool repeatsInLine;    // its name occurred before in the same line
   bool startsLine;       // no word came before it in its line, skipped words included
   bool endsLine;         // no word follows it in its line
 };
@@ -52,8 +53,10 @@ concept LineVisitor = requires(Visitor& visitor, std::uint32_t slot, std::string
 // Walks the bytes of `window` to their end, finding each tag word's name in `names` and
 // adding the names it meets for the first time, and telling `visitor` (a LineVisitor)
 // what it meets. `names` belongs to the caller, and outlives the walk: the stages after
-// it read names by slot. Returns at the end of the input. Throws what the window and the
-// visitor throw, and std::bad_alloc when a name does not fit in memory.
+// it read names by slot, and the tag words of each, which the walk counts in `names`
+// (NameTable::counts): no walk may have counted any there before. Returns at the end of the input.
+// Throws what the window and the visitor throw, and std::bad_alloc when a name does not fit in
+// memory.
 template <typename Visitor>
 requires LineVisitor<Visitor>
 void walkLines(InputWindow& window, NameTable& names, Visitor& visitor);
@@ -62,7 +65,7 @@ template <typename Visitor>
 class LineWalker {
  public:
   LineWalker(InputWindow& window, NameTable& names, Visitor& visitor)
-      : window_(window), names_(names), visitor_(visitor) {}
+      : window_(window), names_(names), visitor_(visitor), scanner_(names.seed()) {}
 
   void run() {
     const char* p = window_.begin();
@@ -88,33 +91,87 @@ class LineWalker {
   }
 
  private:
-  // Walks the line that starts at `p`; returns where it ends, and sets `endedAtCr`.
+  // A tag word scanned ahead of its lookup.
+  struct Ahead {
+    std::string_view word;
+    std::uint64_t hash;  // of its name, whose entry is on its way to the cache
+    bool startsLine, endsLine;
+  };
+  // The tag words scanned ahead of their lookups at most.
+  static constexpr int kAhead = 8;
+
+  // Walks the line that starts at `p`; returns where it ends, and sets `endedAtCr`. The
+  // words that end within the bytes at hand are scanned a few at a time before they are
+  // looked up, each starting to load what its lookup reads first, so that where the name
+  // table outgrows the cache their waits overlap. A word that needs more input is taken
+  // alone, after those before it.
   const char* walkLine(const char* p, bool& endedAtCr) {
+    ++line_;
     visitor_.startLine();
-    for (bool firstWord = true;; firstWord = false) {
-      const char* const word = skipSkippedWords(p, window_.end());
-      firstWord = firstWord && word == p;
-      p = word;
-      const ScannedWord scanned = nextWord(p);
-      p = scanned.next;
-      if (!isSkippedWord(scanned.word)) {
-        std::uint32_t slot = names_.find(scanned.word, window_.end());
-        const bool first = slot == NameTable::kNotFound;
-        if (first) {
-          slot = isOwnBlock(scanned.word)
-                     ? names_.add(window_.takeFront(scanned.word.size(), p), scanned.word.size())
-                     : names_.add(scanned.word);
-          visitor_.newName(slot, names_.name(slot));
+    bool lineStart = true;  // no word has been scanned in the line, skipped words included
+    for (;;) {
+      Ahead* const ahead = ahead_;
+      int count = 0;
+      bool ended = false, startsLine = false, unsettled = false;
+      ScannedWord scanned;
+      for (;;) {
+        const char* const word = skipSkippedWords(p, window_.end());
+        startsLine = lineStart && word == p;
+        lineStart = false;
+        p = word;
+        if (!scanner_.scan(p, window_.end(), window_.atEnd(), scanned)) {
+          unsettled = true;  // the word runs past the bytes at hand
+          break;
         }
-        visitor_.tagWord(TagWord{slot, first, firstWord, scanned.endsLine});
+        p = scanned.next;
+        if (!isSkippedWord(scanned.word)) {  // each field stored alone, read back whole
+          Ahead& next = ahead[count++];
+          next.word = scanned.word;
+          next.hash = names_.prefetch(scanned.word, window_.end(), &scanner_.blockHash());
+          next.startsLine = startsLine;
+          next.endsLine = scanned.endsLine;
+        }
+        ended = scanned.endsLine;
+        // A word as large as a store block may take the window's buffer: none after it is
+        // scanned before it is looked up.
+        if (ended || count == kAhead || scanned.word.size() >= NameStore::kBlockSize) break;
       }
-      if (scanned.endsLine) {
+      for (int i = 0; i < count; ++i) tag(ahead[i], p);
+      if (unsettled) {
+        scanned = nextWord(p);
+        p = scanned.next;
+        if (!isSkippedWord(scanned.word)) {
+          tag({scanned.word, names_.prefetch(scanned.word, window_.end(), &scanner_.blockHash()),
+               startsLine, scanned.endsLine},
+              p);
+        }
+        ended = scanned.endsLine;
+      }
+      if (ended) {
         endedAtCr = scanned.endsAtCr;
         break;
       }
     }
     visitor_.endLine();
     return p;
+  }
+
+  // Finds the name of `word` in the table, adding it if it is new, and tells the visitor;
+  // `p`, which follows the word, moves with its byte where the name takes the window's
+  // buffer.
+  [[gnu::always_inline]] void tag(const Ahead& word, const char*& p) {
+    NameIndex::Seen seen = names_.see(word.word, window_.end(), line_, word.hash);
+    const bool first = seen.slot == NameTable::kNotFound;
+    if (first) {
+      const std::size_t size = word.word.size();
+      const std::uint32_t slot = isOwnBlock(word.word)
+                                     ? names_.add(window_.takeFront(size, p), size)
+                                     : names_.add(word.word);
+      visitor_.newName(slot, names_.name(slot));
+      const std::string_view name = names_.name(slot);
+      seen = names_.see(name, name.data() + size, line_, word.hash);  // its first occurrence
+    }
+    visitor_.tagWord(TagWord{seen.slot, first, seen.again, word.startsLine, word.endsLine});
   }
 
   // Tells the visitor that wants to know how a line that ended at a CR ended.
@@ -146,6 +203,8 @@ class LineWalker {
   NameTable& names_;
   Visitor& visitor_;
   WordScanner scanner_;
+  std::uint64_t line_ = 0;  // the lines started, the current one's number
+  Ahead ahead_[kAhead];     // the words of a line scanned ahead, made once
 };
 
 template <typename Visitor>

@@ -1,14 +1,13 @@
 // Finds the slot of a name without comparing it against every name: an open-addressing
-// hash table of the names' full hashes, grown as names come, each match confirmed by the
-// name's bytes.
-//
-// The hash is fixed, so names can be made to share it, but the work a word costs is
-// bounded whatever the names: a name is looked for in at most kWindow entries from where
-// its hash places it, and a name that finds all of them taken is kept in an ordered
-// overflow instead, found there by about log2(names) comparisons: of hashes, and of bytes
-// only between names that share their hash. Entries are never removed, so a window with a
-// free entry stays so until the table grows: a name whose window has a free entry is not
-// in the overflow. No result depends on the hash values, only the time a lookup takes.
+// hash table of the names' hashes, grown as names come, each match confirmed by the name's
+// bytes. Beside the slot, a name's entry keeps what the walk counts for each word (its
+// occurrences, the last line of one): a word touches one cache line, however many names.
+// The work a word costs is bounded whatever the names, even made to share the whole
+// (seeded) hash: a name is looked for in at most kWindow entries from where its hash
+// places it, and one that finds all of them taken is kept in an ordered overflow, found
+// there by about log2(names) comparisons: of hashes, and of bytes only between names that
+// share their hash. Entries are never removed, so a name whose window has a free entry is
+// not in the overflow. No result depends on the hash values, only the time a lookup takes.
 #ifndef TAGTREE_PIPELINE_NAME_INDEX_H_
 #define TAGTREE_PIPELINE_NAME_INDEX_H_
 
@@ -22,21 +21,28 @@
 #include <utility>
 #include <vector>
 
+#include "pipeline/large_pages.h"
 #include "pipeline/name_hash.h"
 
 namespace tagtree {
 
-// `Hashing` gives the hash, as NameHashing does: hash(name, readable).
+// `Hashing` gives the hash, as NameHashing does: hash(name, readable, seed).
 template <typename Hashing>
 class BasicNameIndex {
  public:
   static constexpr std::uint32_t kNotFound = UINT32_MAX;
 
-  // Makes an empty index. Throws std::bad_alloc.
-  BasicNameIndex() : entries_(kInitialEntries) {}
+  // A name as `see` finds it: its slot, or kNotFound, and whether it was seen on the line.
+  struct Seen {
+    std::uint32_t slot;
+    bool again;
+  };
+
+  // Makes an empty index whose hash starts from `seed`. Throws std::bad_alloc.
+  explicit BasicNameIndex(std::uint64_t seed = runSeed()) : entries_(256), seed_(seed) {}
   // A moved index takes the names; the index moved from is left empty, with a table of
   // its own. Throws std::bad_alloc, leaving both as they were.
-  BasicNameIndex(BasicNameIndex&& other) : BasicNameIndex() { swap(other); }
+  BasicNameIndex(BasicNameIndex&& other) : BasicNameIndex(other.seed_) { swap(other); }
   BasicNameIndex& operator=(BasicNameIndex&& other) {
     BasicNameIndex taken(std::move(other));
     swap(taken);
@@ -48,95 +54,133 @@ class BasicNameIndex {
   // Returns the slot of `name`, or kNotFound. Bytes up to `readable` (at or after the end
   // of `name`) may be read.
   std::uint32_t find(std::string_view name, const char* readable) const {
-    return find(name, Hashing::hash(name, readable), nameHead(name, readable));
+    const Entry* entry = lookup(name, readable, Hashing::hash(name, readable, seed_));
+    return entry == nullptr ? kNotFound : entry->slot;
   }
   std::uint32_t find(std::string_view name) const { return find(name, name.data() + name.size()); }
 
+  // Returns the hash of `name`, for `see`, and starts to load the entry where its search
+  // begins, so that the loads of several names overlap. `readable` and `done` are as for
+  // nameHash, `done` mixed from seed().
+  std::uint64_t prefetch(std::string_view name, const char* readable,
+                         const BlockHash* done = nullptr) const {
+    const std::uint64_t hash = Hashing::hash(name, readable, seed_, done);
+    __builtin_prefetch(&entries_[static_cast<std::size_t>(hash & (entries_.size() - 1))]);
+    return hash;
+  }
+
+  // Finds `name`, whose hash `prefetch` returned, as find does, and where it is in, counts
+  // one occurrence of it on `line`, no earlier than that of any counted before; returns
+  // its slot and whether an occurrence on `line` was counted before. Counts nothing for a
+  // name that is not in, and returns {kNotFound, false}.
+  Seen see(std::string_view name, const char* readable, std::uint64_t line, std::uint64_t hash) {
+    Entry* const entry = const_cast<Entry*>(lookup(name, readable, hash));
+    if (entry == nullptr) return {kNotFound, false};
+    ++entry->count;
+    return {entry->slot, std::exchange(entry->lastLine, line) == line};
+  }
+
   // Records `name`, which must not be present yet, in the next slot and returns it: 0
-  // for the first name, 1 for the second, and so on. The bytes of `name` must stay in
-  // place as long as the index. Throws std::bad_alloc, also when kNotFound names are in,
-  // leaving the index as it was.
+  // for the first name, 1 for the second, and so on, with no occurrence counted. The
+  // bytes of `name` must stay in place as long as the index. Throws std::bad_alloc, also
+  // when kNotFound names are in, leaving the index as it was.
   std::uint32_t insert(std::string_view name);
 
-  // Returns the number of names recorded.
+  // Returns the number of names recorded, and the seed the hash starts from.
   std::uint32_t size() const { return static_cast<std::uint32_t>(names_.size()); }
-
+  std::uint64_t seed() const { return seed_; }
   // Returns the name recorded in `slot` (< size()): the bytes insert was given.
   std::string_view name(std::uint32_t slot) const { return names_[slot]; }
 
- private:
-  // Entries at the start: room for 128 names, so that a run of tagtree, which knows at
-  // most 100, never grows the table.
-  static constexpr std::size_t kInitialEntries = 256;
-  // The entries a name is looked for in, from where its hash places it: at a table at
-  // most half full, a run of this many taken entries is rare unless names were made to
-  // crowd.
-  static constexpr std::size_t kWindow = 16;
-
-  // A name's first 8 bytes, or all of a shorter one, the rest zero, are in its entry: a
-  // name of up to 8 bytes is told by its entry alone, with no look at its bytes elsewhere.
-  struct Entry {
-    std::uint64_t hash = 0;
-    std::uint64_t head = 0;
-    std::uint32_t slot = kNotFound;
-    std::uint32_t size = 0;  // of the name, up to 8; 9 for any longer
-  };
-  // Names whose windows were full, by hash and then bytes, to their slots.
-  using Overflow = std::map<std::pair<std::uint64_t, std::string_view>, std::uint32_t>;
-
-  std::uint32_t find(std::string_view name, std::uint64_t hash, std::uint64_t head) const;
-  // Returns the entry of `slot`, whose name has the hash `hash`.
-  Entry entryOf(std::uint32_t slot, std::uint64_t hash) const {
-    const std::string_view name = names_[slot];
-    return {hash, nameHead(name, name.data() + name.size()), slot,
-            static_cast<std::uint32_t>(std::min<std::size_t>(name.size(), 9))};
+  // Returns the occurrences `see` counted of each name, by slot.
+  std::vector<std::uint64_t> counts() const {
+    std::vector<std::uint64_t> counts(names_.size());
+    for (const Entry& entry : entries_) {
+      if (entry.slot != kNotFound) counts[entry.slot] = entry.count;
+    }
+    for (const auto& [key, entry] : overflow_) counts[entry.slot] = entry.count;
+    return counts;
   }
-  // Puts `entry` in the first free entry of its window in `entries`, or else its name in
-  // `overflow`, trying its end first: a growing table moves names there in order. Throws
-  // std::bad_alloc.
-  void place(std::vector<Entry>& entries, Overflow& overflow, const Entry& entry) const;
+  // Returns the number of names kept in the overflow, whose windows were full.
+  std::size_t overflowSize() const { return overflow_.size(); }
+
+ private:
+  // The entries a name is looked for in, from where its hash places it: rarely all taken
+  // in a table at most half full, unless names were made to crowd.
+  static constexpr std::uint64_t kWindow = 16;
+
+  // The table starts with 256 entries, room for 128 names: tagtree's never grows. A name's
+  // first 8 bytes, or all of a shorter one, the rest zero, are in its entry, and its size
+  // up to 9 in its tag: a name of up to 8 bytes is told by its entry alone. Two entries
+  // fill a cache line, each within one.
+  struct alignas(32) Entry {
+    std::uint64_t head = 0;
+    std::uint32_t tag = 0;  // the hash's top 28 bits, then the name's size, up to 9
+    std::uint32_t slot = kNotFound;
+    std::uint64_t count = 0;     // occurrences counted by see
+    std::uint64_t lastLine = 0;  // the line of the last of them
+  };
+  // In large pages where the table is large: a lookup misses the cache, not page tables.
+  using Entries = std::vector<Entry, LargePageAllocator<Entry>>;
+  // Names whose windows were full, by hash and then bytes, to their entries.
+  using Overflow = std::map<std::pair<std::uint64_t, std::string_view>, Entry>;
+
+  std::uint64_t hashOf(std::uint32_t slot) const {
+    return Hashing::hash(names_[slot], names_[slot].data() + names_[slot].size(), seed_);
+  }
+  static std::uint32_t tagOf(std::uint64_t hash, std::size_t size) {
+    return (static_cast<std::uint32_t>(hash >> 32) & ~0xFu) |
+           static_cast<std::uint32_t>(std::min<std::size_t>(size, 9));
+  }
+  // Returns the entry of `name`, whose hash is `hash`, in the table or the overflow, or null.
+  const Entry* lookup(std::string_view name, const char* readable, std::uint64_t hash) const;
+  // Puts `entry`, whose name has the hash `hash`, in the first free entry of its window
+  // in `entries`, or else in `overflow`, trying its end first: a growing table moves
+  // names there in order. Throws std::bad_alloc.
+  void place(Entries& entries, Overflow& overflow, std::uint64_t hash, const Entry& entry) const;
   void swap(BasicNameIndex& other) noexcept {
     entries_.swap(other.entries_);
     overflow_.swap(other.overflow_);
     names_.swap(other.names_);
+    std::swap(seed_, other.seed_);
   }
 
-  std::vector<Entry> entries_;  // a power of two of them, at most half in use
+  Entries entries_;  // a power of two of them, at most half in use
   Overflow overflow_;
   std::vector<std::string_view> names_;  // by slot
+  std::uint64_t seed_;
 };
 
 // The index of tagtree and tagtree-explain.
 using NameIndex = BasicNameIndex<NameHashing>;
 
 template <typename Hashing>
-inline std::uint32_t BasicNameIndex<Hashing>::find(std::string_view name, std::uint64_t hash,
-                                                   std::uint64_t head) const {
-  const std::size_t mask = entries_.size() - 1;
-  const std::size_t size = std::min<std::size_t>(name.size(), 9);
-  for (std::size_t i = hash; i != hash + kWindow; ++i) {
-    const Entry& entry = entries_[i & mask];
-    if (entry.slot == kNotFound) return kNotFound;
-    if (entry.hash == hash && entry.head == head && entry.size == size &&
-        (size <= 8 || names_[entry.slot] == name)) {
-      return entry.slot;
-    }
+inline auto BasicNameIndex<Hashing>::lookup(std::string_view name, const char* readable,
+                                            std::uint64_t hash) const -> const Entry* {
+  const std::uint64_t head = nameHead(name, readable);
+  const std::uint32_t tag = tagOf(hash, name.size());
+  const std::uint64_t mask = entries_.size() - 1;
+  // Probes are counted, not compared with hash + kWindow: a size_t narrower than the
+  // hash would never reach that end.
+  for (std::uint64_t probe = 0; probe < kWindow; ++probe) {
+    const Entry& entry = entries_[static_cast<std::size_t>((hash + probe) & mask)];
+    if (entry.slot == kNotFound) return nullptr;
+    if (entry.tag == tag && entry.head == head && (name.size() <= 8 || names_[entry.slot] == name))
+      return &entry;
   }
   const auto found = overflow_.find({hash, name});
-  return found == overflow_.end() ? kNotFound : found->second;
+  return found == overflow_.end() ? nullptr : &found->second;
 }
 
 template <typename Hashing>
-void BasicNameIndex<Hashing>::place(std::vector<Entry>& entries, Overflow& overflow,
+void BasicNameIndex<Hashing>::place(Entries& entries, Overflow& overflow, std::uint64_t hash,
                                     const Entry& entry) const {
-  const std::size_t mask = entries.size() - 1;
-  for (std::size_t i = entry.hash; i != entry.hash + kWindow; ++i) {
-    if (entries[i & mask].slot == kNotFound) {
-      entries[i & mask] = entry;
-      return;
-    }
+  const std::uint64_t mask = entries.size() - 1;
+  for (std::uint64_t probe = 0; probe < kWindow; ++probe) {
+    Entry& free = entries[static_cast<std::size_t>((hash + probe) & mask)];
+    if (free.slot == kNotFound) return void(free = entry);
   }
-  overflow.emplace_hint(overflow.end(), std::pair{entry.hash, names_[entry.slot]}, entry.slot);
+  overflow.emplace_hint(overflow.end(), std::pair{hash, names_[entry.slot]}, entry);
 }
 
 template <typename Hashing>
@@ -147,19 +191,21 @@ std::uint32_t BasicNameIndex<Hashing>::insert(std::string_view name) {
   names_.push_back(name);
   try {
     if (2 * names_.size() > entries_.size()) {
-      // Built aside, so that the index stays as it was if memory runs out. The overflow is
-      // taken in order, so that names that stay in it each go to its end.
-      std::vector<Entry> entries(2 * entries_.size());
+      // Built aside, so that the index stays as it was if memory runs out. An entry keeps
+      // no whole hash, so each name is hashed again. The overflow is taken in order, so
+      // that names that stay in it each go to its end.
+      Entries entries(2 * entries_.size());
       Overflow overflow;
       for (const Entry& entry : entries_) {
-        if (entry.slot != kNotFound) place(entries, overflow, entry);
+        if (entry.slot != kNotFound) place(entries, overflow, hashOf(entry.slot), entry);
       }
-      for (const auto& [key, known] : overflow_)
-        place(entries, overflow, entryOf(known, key.first));
+      for (const auto& [key, entry] : overflow_) place(entries, overflow, key.first, entry);
       entries_.swap(entries);
       overflow_.swap(overflow);
     }
-    place(entries_, overflow_, entryOf(slot, Hashing::hash(name, name.data() + name.size())));
+    const std::uint64_t hash = hashOf(slot);
+    place(entries_, overflow_, hash,
+          {nameHead(name, name.data() + name.size()), tagOf(hash, name.size()), slot});
   } catch (...) {
     names_.pop_back();
     throw;

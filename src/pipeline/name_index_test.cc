@@ -14,41 +14,38 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(NameHash, DependsOnEveryByteAndTheLength) {
-  const std::string base(100, 'x');  // three whole blocks of four lanes, and a tail
-  const std::uint64_t baseHash = nameHash(base);
-  for (std::size_t i = 0; i < base.size(); ++i) {
-    std::string changed = base;
-    changed[i] = 'y';
-    EXPECT_NE(nameHash(changed), baseHash) << "byte " << i;
-  }
-  EXPECT_NE(nameHash("ab"), nameHash(std::string_view("ab\0", 3)));
-  EXPECT_NE(nameHash(""), nameHash(std::string_view("\0", 1)));
-}
-
 // Hashes that crowd names on purpose, so that the index must find them by their bytes
-// and the overflow: every name shares one hash, or each hash takes one of four values, so
-// that windows overlap and names crowd several places at once.
+// and the overflow: every name shares one hash (small; past what a size_t of 32 bits
+// holds; or 6 short of 2^64, so that a window wraps), or each hash takes one of four
+// values, so that windows overlap and names crowd several places at once.
+template <std::uint64_t kHash>
 struct ConstantHashing {
-  static std::uint64_t hash(std::string_view, const char*) { return 42; }
+  static std::uint64_t hash(std::string_view, const char*, std::uint64_t,
+                            const BlockHash* = nullptr) {
+    return kHash;
+  }
 };
+using SmallHashing = ConstantHashing<42>;
+using WideHashing = ConstantHashing<(std::uint64_t{1} << 40) + 42>;
+using WrappingHashing = ConstantHashing<~std::uint64_t{0} - 5>;
 struct FourValuedHashing {
-  static std::uint64_t hash(std::string_view name, const char* readable) {
-    return nameHash(name, readable) & 3;
+  static std::uint64_t hash(std::string_view name, const char* readable, std::uint64_t seed,
+                            const BlockHash* done = nullptr) {
+    return nameHash(name, readable, seed, done) & 3;
   }
 };
 
 template <typename Index>
 class NameIndexTest : public ::testing::Test {};
 using Indexes =
-    ::testing::Types<NameIndex, BasicNameIndex<ConstantHashing>, BasicNameIndex<FourValuedHashing>>;
+    ::testing::Types<NameIndex, BasicNameIndex<SmallHashing>, BasicNameIndex<WideHashing>,
+                     BasicNameIndex<WrappingHashing>, BasicNameIndex<FourValuedHashing>>;
 TYPED_TEST_SUITE(NameIndexTest, Indexes);
 
-TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
-  // Short names alike but for their last byte or their length (a NUL pads a name's last
-  // chunk); names a byte past a whole chunk; long ones alike at both ends, which differ
-  // only in the middle; and enough of them all to grow the table a few times. Each is
-  // found in its slot, at every size the table passes through.
+// Short names alike but for their last byte or their length (a NUL pads a name's last
+// chunk); names a byte past a whole chunk; long ones alike at both ends, which differ only
+// in the middle; and enough of them all to grow the table a few times.
+std::vector<std::string> testNames() {
   std::vector<std::string> names = {
       "a",          "b",        "ab",       "",         std::string(1, '\0'), std::string("a\0", 2),
       "x y",        "abcdefg1", "abcdefg2", "abcdefgh", "abcdefgh1",          "abcdefgh2",
@@ -64,6 +61,12 @@ TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
     names.push_back("tag" + std::to_string(i));
     if (i % 8 == 0) names.push_back("a middling name " + std::to_string(i));
   }
+  return names;
+}
+
+TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
+  // Each name is found in its slot, at every size the table passes through.
+  const std::vector<std::string> names = testNames();
   TypeParam index;
   for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
     ASSERT_EQ(index.find(names[slot]), TypeParam::kNotFound) << slot;
@@ -109,6 +112,59 @@ TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
   EXPECT_EQ(index.find(names.back()), names.size() - 1);
   EXPECT_EQ(moved.size(), 0u);
   EXPECT_EQ(moved.find(names.back()), TypeParam::kNotFound);
+}
+
+TYPED_TEST(NameIndexTest, CountsEachNameAndTellsItsRepeatsInALine) {
+  // Each name is seen on lines of its own, where the table grows, names move to the
+  // overflow and back, and on later lines again: its counts and repeats follow it.
+  const std::vector<std::string> names = testNames();
+  TypeParam index(7);
+  std::vector<std::uint64_t> counts(names.size()), lastLines(names.size());
+  const auto seeOn = [&](std::uint32_t slot, std::uint64_t line) {
+    const char* const end = names[slot].data() + names[slot].size();
+    return index.see(names[slot], end, line, index.prefetch(names[slot], end));
+  };
+  const auto see = [&](std::uint32_t slot, std::uint64_t line) {
+    const auto seen = seeOn(slot, line);
+    ASSERT_EQ(seen.slot, slot) << names[slot];
+    EXPECT_EQ(seen.again, lastLines[slot] == line) << names[slot] << " on line " << line;
+    ++counts[slot];
+    lastLines[slot] = line;
+  };
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
+    const auto absent = seeOn(slot, 1);
+    EXPECT_EQ(absent.slot, TypeParam::kNotFound);
+    EXPECT_FALSE(absent.again);
+    ASSERT_EQ(index.insert(names[slot]), slot);
+    const std::uint64_t line = 1 + slot / 3;  // three new names a line
+    see(slot, line);
+    see(slot / 2, line);  // an older name, or this one again
+    if (slot % 5 == 0) see(slot, line);
+  }
+  for (std::uint32_t slot = 0; slot < names.size(); slot += 7) see(slot, 1'000'000);
+  EXPECT_EQ(index.counts(), counts);
+}
+
+// Where every name shares the hash, the first kWindow names fill the window from where it
+// places them, and every other goes to the overflow: the window is bounded however large
+// the hash, which a size_t of 32 bits cannot hold, and where it wraps past 2^64.
+template <typename Hashing>
+void expectWindowOfSixteen() {
+  BasicNameIndex<Hashing> index;
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("name" + std::to_string(i));
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
+    ASSERT_EQ(index.insert(names[slot]), slot);
+    EXPECT_EQ(index.overflowSize(), slot < 16 ? 0 : slot + 1 - 16) << slot;
+  }
+  for (std::uint32_t slot = 0; slot < names.size(); ++slot)
+    EXPECT_EQ(index.find(names[slot]), slot);
+}
+
+TEST(NameIndex, KeepsAWindowOfSixteenEntriesWhateverTheHash) {
+  expectWindowOfSixteen<SmallHashing>();
+  expectWindowOfSixteen<WideHashing>();
+  expectWindowOfSixteen<WrappingHashing>();
 }
 
 // A moved table keeps its names where they are; the table moved from is empty and takes

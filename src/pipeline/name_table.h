@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "pipeline/name_index.h"
 #include "pipeline/name_store.h"
@@ -36,6 +37,21 @@ class NameTable {
   }
   std::uint32_t find(std::string_view word) const { return index_.find(word); }
 
+  // Returns the hash of `word`, for `see`, and starts to load what finding it reads
+  // first; `done` holds blocks of it already hashed (see NameIndex::prefetch).
+  std::uint64_t prefetch(std::string_view word, const char* readable,
+                         const BlockHash* done = nullptr) const {
+    return index_.prefetch(word, readable, done);
+  }
+  // Finds the name `word`, whose hash `prefetch` returned, as find does, and where it is
+  // in, counts one occurrence of it on `line`, no earlier than that of any counted
+  // before: returns its slot, or kNotFound, and whether an occurrence on `line` was
+  // counted before (see NameIndex::see).
+  NameIndex::Seen see(std::string_view word, const char* readable, std::uint64_t line,
+                      std::uint64_t hash) {
+    return index_.see(word, readable, line, hash);
+  }
+
   // Copies `word`, which must not be in the table yet, and returns its slot: size()
   // before the call. Throws std::bad_alloc.
   std::uint32_t add(std::string_view word);
@@ -51,6 +67,11 @@ class NameTable {
 
   // Returns the number of names.
   std::uint32_t size() const { return index_.size(); }
+  // Returns the seed of the hash that finds them (see name_hash.h).
+  std::uint64_t seed() const { return index_.seed(); }
+
+  // Returns the occurrences `see` counted of each name, by slot.
+  std::vector<std::uint64_t> counts() const { return index_.counts(); }
 
  private:
   // Moved together, the index first: its move may throw, and leaves both as they were if

@@ -12,86 +12,10 @@
 
 #include <bit>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "pipeline/byte_load.h"
 
 namespace tagtree {
 namespace {
-
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-// Returns the high bit of each byte of `chunk` that equals `byte`, the others zero.
-std::uint64_t bytesEqual(std::uint64_t chunk, unsigned char byte) {
-  const std::uint64_t x = chunk ^ (kOnes * byte);
-  // (x - kOnes) & ~x flags the lowest zero byte exactly, but may also flag a 0x01 byte
-  // above a zero byte; the high-bit trick below flags exactly the zero bytes.
-  return ~(((x & ~kHighBits) + ~kHighBits) | x) & kHighBits;
-}
-
-// Returns one bit per flagged byte of a chunk loaded with load8 (`flags` holds byte high
-// bits): bit j for the byte j places after the chunk's first byte in memory.
-std::uint32_t inMemoryOrder(std::uint64_t flags) {
-  std::uint32_t mask = 0;
-  for (; flags != 0; flags &= flags - 1) {
-    const int byte = std::countr_zero(flags) / 8;  // counted from the low end
-    mask |= std::uint32_t{1} << (std::endian::native == std::endian::little ? byte : 7 - byte);
-  }
-  return mask;
-}
-
-// Returns whether the byte at `p` ends a word, where a byte follows it: CR, LF, or the
-// ';' of a "; ".
-bool endsWordAt(const char* p, const char* end) {
-  const char c = *p;
-  return c == '\n' || c == '\r' || (c == ';' && end - p >= 2 && p[1] == ' ');
-}
-
-// Returns the masks of the block at `block`, eight bytes at a time in plain integers.
-[[gnu::always_inline]] inline BlockMasks masksPortable(const char* block) {
-  std::uint32_t semicolons = 0, lineEnds = 0, spaces = 0;
-  for (int i = 0; i < kBlockSize; i += 8) {
-    const std::uint64_t chunk = load8(block + i);
-    semicolons |= inMemoryOrder(bytesEqual(chunk, ';')) << i;
-    lineEnds |= inMemoryOrder(bytesEqual(chunk, '\r') | bytesEqual(chunk, '\n')) << i;
-    spaces |= inMemoryOrder(bytesEqual(chunk, ' ')) << i;
-  }
-  const std::uint32_t spaceAfter = spaces >> 1 | std::uint32_t{block[kBlockSize] == ' '} << 31;
-  const std::uint32_t separators = semicolons & spaceAfter;
-  return {separators, separators | lineEnds, spaces};
-}
-
-#if defined(__SSE2__)
-// The same with SSE2, sixteen bytes at a time. A separator is a ';' whose next byte, in
-// the same lane of the load one byte on, is a space.
-[[gnu::always_inline]] inline BlockMasks masks(const char* block) {
-  const __m128i semicolon = _mm_set1_epi8(';');
-  const __m128i space = _mm_set1_epi8(' ');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  BlockMasks found{0, 0, 0};
-  for (int half = 0; half < kBlockSize; half += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half + 1));
-    const auto bits = [&](__m128i flags) {
-      return static_cast<std::uint32_t>(_mm_movemask_epi8(flags)) << half;
-    };
-    const __m128i separators =
-        _mm_and_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(next, space));
-    const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
-    found.separators |= bits(separators);
-    found.wordEnds |= bits(_mm_or_si128(separators, lineEnds));
-    found.spaces |= bits(_mm_cmpeq_epi8(bytes, space));
-  }
-  return found;
-}
-
-#else
-[[gnu::always_inline]] inline BlockMasks masks(const char* block) { return masksPortable(block); }
-#endif
 
 // Returns whether the block at `block` is "; " over and over: empty words, ended by
 // separators that lie wholly inside it.
@@ -112,44 +36,7 @@ bool holdsOnlyEmptyWords(const char* block) {
 
 }  // namespace
 
-BlockMasks classifyBlock(const char* block) { return masks(block); }
-BlockMasks classifyBlockPortable(const char* block) { return masksPortable(block); }
-
-bool WordScanner::scan(const char* begin, const char* end, bool inputEnds, ScannedWord& scanned) {
-  const char* chunk = begin + scannedBytes_;
-  const char* stop = nullptr;
-  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
-    if (const std::uint32_t ends = masks(chunk).wordEnds) {
-      stop = chunk + std::countr_zero(ends);
-      break;
-    }
-  }
-  if (stop == nullptr) {
-    for (const char* p = chunk; p < end; ++p) {
-      if (endsWordAt(p, end)) {
-        stop = p;
-        break;
-      }
-    }
-  }
-
-  if (stop == nullptr) {  // no end in sight: the word runs to `end`
-    if (!inputEnds) {     // more may follow, and a ';' just before `end` may be a separator
-      scannedBytes_ = static_cast<std::size_t>(chunk - begin);
-      return false;
-    }
-    scanned = {std::string_view(begin, static_cast<std::size_t>(end - begin)), end, true, false};
-  } else {
-    const bool separator = *stop == ';';
-    scanned = {std::string_view(begin, static_cast<std::size_t>(stop - begin)),
-               stop + (separator ? 2 : 1), !separator, *stop == '\r'};
-  }
-  scannedBytes_ = 0;
-  return true;
-}
-
-const char* skipSkippedWords(const char* p, const char* end) {
-  if (end - p < 2 || (p[0] != ';' && p[0] != ' ')) return p;  // an ordinary word: no run
+const char* skipRunOfSkippedWords(const char* p, const char* end) {
   // The bytes outside separators are the bytes of words. In a run of skipped words each
   // of them is a space, and no two of them stand side by side. Blocks are taken one after
   // another, carrying over whether a separator or a word byte spans into the next.
@@ -161,7 +48,7 @@ const char* skipSkippedWords(const char* p, const char* end) {
       separatorSpans = wordByteBefore = 0;
       continue;
     }
-    const BlockMasks found = masks(block);
+    const BlockMasks found = classifyBlock(block);
     const std::uint32_t wordBytes = ~(found.separators | found.separators << 1 | separatorSpans);
     const std::uint32_t breaks =
         (wordBytes & ~found.spaces) | (wordBytes & (wordBytes << 1 | wordByteBefore));

@@ -5,9 +5,17 @@
 #ifndef TAGTREE_PIPELINE_WORD_SCANNER_H_
 #define TAGTREE_PIPELINE_WORD_SCANNER_H_
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "pipeline/byte_load.h"
+#include "pipeline/name_hash.h"
 
 namespace tagtree {
 
@@ -20,6 +28,9 @@ struct ScannedWord {
 
 class WordScanner {
  public:
+  // Makes a scanner whose block hashes start from `seed`, the name hash's.
+  explicit WordScanner(std::uint64_t seed = 0) : seed_(seed) { hash_.start(seed); }
+
   // Scans the word that starts at `begin`, in the bytes up to `end`; `inputEnds` says
   // that nothing follows `end`. Returns true and fills `scanned` when the word's end is
   // settled: at the first "; ", CR or LF, or at `end` when the input ends there. A CR
@@ -30,8 +41,15 @@ class WordScanner {
   // blocks scanned so far are not scanned again.
   bool scan(const char* begin, const char* end, bool inputEnds, ScannedWord& scanned);
 
+  // Returns the 32-byte blocks of the word last scanned that the scan passed whole,
+  // mixed into the lanes of the name hash from the seed (see nameHash), until the next
+  // word's scan starts.
+  const BlockHash& blockHash() const { return hash_; }
+
  private:
   std::size_t scannedBytes_ = 0;  // bytes of an unsettled word known to hold no end
+  std::uint64_t seed_;
+  BlockHash hash_;  // of the blocks of those bytes
 };
 
 // Returns where the line after one that ended just before `p` starts: past an LF at `p`
@@ -44,7 +62,11 @@ inline const char* startOfLine(const char* p, bool afterCr) {
 // Returns the position of the first word from `p` on that is not an empty word or a word
 // of one space ended by "; ": each of those is skipped rather than taken as a tag, so a
 // run of them can be passed over whole. `p` must start a word.
-const char* skipSkippedWords(const char* p, const char* end);
+const char* skipRunOfSkippedWords(const char* p, const char* end);
+inline const char* skipSkippedWords(const char* p, const char* end) {
+  if (end - p < 2 || (p[0] != ';' && p[0] != ' ')) return p;  // an ordinary word: no run
+  return skipRunOfSkippedWords(p, end);
+}
 
 // Returns whether a word is skipped rather than taken as a tag: the empty word and " ".
 inline bool isSkippedWord(std::string_view word) { return word.empty() || word == " "; }
@@ -61,11 +83,129 @@ struct BlockMasks {
   bool operator==(const BlockMasks&) const = default;
 };
 
+// The classifier and the scan are inline: the walk scans every word, most of them short,
+// and a call would pass each word's bounds through memory.
+namespace word_scan_detail {
+
+inline constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+inline constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Returns the high bit of each byte of `chunk` that equals `byte`, the others zero.
+inline std::uint64_t bytesEqual(std::uint64_t chunk, unsigned char byte) {
+  const std::uint64_t x = chunk ^ (kOnes * byte);
+  // (x - kOnes) & ~x flags the lowest zero byte exactly, but may also flag a 0x01 byte
+  // above a zero byte; the high-bit trick below flags exactly the zero bytes.
+  return ~(((x & ~kHighBits) + ~kHighBits) | x) & kHighBits;
+}
+
+// Returns one bit per flagged byte of a chunk loaded with load8 (`flags` holds byte high
+// bits): bit j for the byte j places after the chunk's first byte in memory.
+inline std::uint32_t inMemoryOrder(std::uint64_t flags) {
+  std::uint32_t mask = 0;
+  for (; flags != 0; flags &= flags - 1) {
+    const int byte = std::countr_zero(flags) / 8;  // counted from the low end
+    mask |= std::uint32_t{1} << (std::endian::native == std::endian::little ? byte : 7 - byte);
+  }
+  return mask;
+}
+
+// Returns whether the byte at `p` ends a word, where a byte follows it: CR, LF, or the
+// ';' of a "; ".
+inline bool endsWordAt(const char* p, const char* end) {
+  const char c = *p;
+  return c == '\n' || c == '\r' || (c == ';' && end - p >= 2 && p[1] == ' ');
+}
+
+// Returns the masks of the block at `block`, eight bytes at a time in plain integers.
+[[gnu::always_inline]] inline BlockMasks masksPortable(const char* block) {
+  std::uint32_t semicolons = 0, lineEnds = 0, spaces = 0;
+  for (int i = 0; i < kBlockSize; i += 8) {
+    const std::uint64_t chunk = load8(block + i);
+    semicolons |= inMemoryOrder(bytesEqual(chunk, ';')) << i;
+    lineEnds |= inMemoryOrder(bytesEqual(chunk, '\r') | bytesEqual(chunk, '\n')) << i;
+    spaces |= inMemoryOrder(bytesEqual(chunk, ' ')) << i;
+  }
+  const std::uint32_t spaceAfter = spaces >> 1 | std::uint32_t{block[kBlockSize] == ' '} << 31;
+  const std::uint32_t separators = semicolons & spaceAfter;
+  return {separators, separators | lineEnds, spaces};
+}
+
+#if defined(__SSE2__)
+// The same with SSE2, sixteen bytes at a time. A separator is a ';' whose next byte, in
+// the same lane of the load one byte on, is a space.
+[[gnu::always_inline]] inline BlockMasks masks(const char* block) {
+  const __m128i semicolon = _mm_set1_epi8(';');
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  BlockMasks found{0, 0, 0};
+  for (int half = 0; half < kBlockSize; half += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half + 1));
+    const auto bits = [&](__m128i flags) {
+      return static_cast<std::uint32_t>(_mm_movemask_epi8(flags)) << half;
+    };
+    const __m128i separators =
+        _mm_and_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(next, space));
+    const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
+    found.separators |= bits(separators);
+    found.wordEnds |= bits(_mm_or_si128(separators, lineEnds));
+    found.spaces |= bits(_mm_cmpeq_epi8(bytes, space));
+  }
+  return found;
+}
+
+#else
+[[gnu::always_inline]] inline BlockMasks masks(const char* block) { return masksPortable(block); }
+#endif
+
+}  // namespace word_scan_detail
+
 // Returns the masks of the block at `block`: the one classifier of the word scan and of
 // the skip of runs, with SSE2 where the target has it.
-BlockMasks classifyBlock(const char* block);
+inline BlockMasks classifyBlock(const char* block) { return word_scan_detail::masks(block); }
 // The same, eight bytes at a time in plain integers, as on targets without SSE2.
-BlockMasks classifyBlockPortable(const char* block);
+inline BlockMasks classifyBlockPortable(const char* block) {
+  return word_scan_detail::masksPortable(block);
+}
+
+[[gnu::always_inline]] inline bool WordScanner::scan(const char* begin, const char* end,
+                                                     bool inputEnds, ScannedWord& scanned) {
+  const char* chunk = begin + scannedBytes_;
+  const char* stop = nullptr;
+  // The lanes hold their start wherever no block is mixed in: a word that passed none,
+  // the common case, leaves nothing to undo.
+  if (scannedBytes_ == 0 && hash_.blocks != 0) hash_.start(seed_);
+  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
+    if (const std::uint32_t ends = word_scan_detail::masks(chunk).wordEnds) {
+      stop = chunk + std::countr_zero(ends);
+      break;
+    }
+    hash_.mix(chunk);  // a block of the word, while it is at hand
+  }
+  if (stop == nullptr) {
+    for (const char* p = chunk; p < end; ++p) {
+      if (word_scan_detail::endsWordAt(p, end)) {
+        stop = p;
+        break;
+      }
+    }
+  }
+
+  if (stop == nullptr) {  // no end in sight: the word runs to `end`
+    if (!inputEnds) {     // more may follow, and a ';' just before `end` may be a separator
+      scannedBytes_ = static_cast<std::size_t>(chunk - begin);
+      return false;
+    }
+    scanned = {std::string_view(begin, static_cast<std::size_t>(end - begin)), end, true, false};
+  } else {
+    const bool separator = *stop == ';';
+    scanned = {std::string_view(begin, static_cast<std::size_t>(stop - begin)),
+               stop + (separator ? 2 : 1), !separator, *stop == '\r'};
+  }
+  scannedBytes_ = 0;
+  return true;
+}
 
 }  // namespace tagtree
 

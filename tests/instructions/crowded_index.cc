@@ -19,7 +19,10 @@ namespace {
 
 // Every name has the same hash, so only the bytes tell names apart.
 struct ConstantHashing {
-  static std::uint64_t hash(std::string_view, const char*) { return 42; }
+  static std::uint64_t hash(std::string_view, const char*, std::uint64_t,
+                            const tagtree::BlockHash* = nullptr) {
+    return 42;
+  }
 };
 
 }  // namespace
