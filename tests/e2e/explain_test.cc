@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -564,6 +565,22 @@ TEST(ExplainReport, CommandsRunAsWrittenOrSayWhyNot) {
   const std::size_t at = text.out.find("      tagtree-explain --fix");
   ASSERT_NE(at, std::string::npos) << text.out;
   EXPECT_EQ(text.out.substr(at + 6, command.size() + 1), command + "\n");
+
+  // A file --fix could not replace: no command, and why. A name with a line end: GNU
+  // lines keep one line each.
+  dir.write("ro.in", "a; b\rc\r");
+  ASSERT_EQ(::chmod((dir.path() + "/ro.in").c_str(), 0444), 0);
+  const nlohmann::json readOnly = jsonReport(dir, "ro.in");
+  ASSERT_FALSE(readOnly.is_discarded());
+  for (const nlohmann::json& offered : {readOnly.at("findings").back(), readOnly.at("plan")}) {
+    EXPECT_TRUE(offered.at("command").is_null());
+    EXPECT_EQ(offered.at("command_absent"), "not-replaceable");
+  }
+  dir.write("new\nline.in", "a; b\rc\r");
+  const RunResult gnu = dir.run(explain({"--format=gnu", "new\nline.in"}));
+  EXPECT_EQ(gnu.out.substr(0, gnu.out.find('\n')),
+            "new\\x0Aline.in: note: tagtree succeeds: it prints 1 path");
+  EXPECT_EQ(std::count(gnu.out.begin(), gnu.out.end(), '\n'), 3) << gnu.out;
 
   RunOptions fromStdin = explain({"--format=json", "-"});
   fromStdin.stdinBytes = latin1;
