@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "pipeline/name_hash.h"
 #include "pipeline/utf8.h"
 
 namespace tagtree::explain {
@@ -41,9 +42,12 @@ class LineClasses {
  public:
   explicit LineClasses(std::uint64_t& steps) : steps_(steps), slots_(64, 0) {}
 
+  // The hash is seeded anew each run, so that no lines can be made beforehand to share
+  // it and crowd the table.
+
   // Returns the number of the text of `line`, which occurs in version `side` (0 or 1).
   std::uint32_t classify(std::string_view line, int side) {
-    const std::uint64_t hash = std::hash<std::string_view>{}(line);
+    const std::uint64_t hash = nameHash(line, seed_);
     std::size_t slot = hash & (slots_.size() - 1);
     for (; slots_[slot] != 0; slot = (slot + 1) & (slots_.size() - 1)) {
       ++steps_;
@@ -79,6 +83,8 @@ class LineClasses {
   }
 
   std::uint64_t& steps_;
+
+  std::uint64_t seed_ = runSeed();
   std::vector<std::uint32_t> slots_;  // class number + 1, or 0 where free
   std::vector<Class> classes_;
 };

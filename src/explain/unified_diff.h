@@ -26,8 +26,8 @@ bool writeUnifiedDiff(std::string_view before, std::string_view after, std::stri
                       OutputSink& out);
 
 // As above, and adds to `steps` the steps of work it took (comparisons of lines, and edits
-// explored): at most a fixed multiple of the lines of both, whatever they hold, unless
-// many distinct lines were made to share a hash.
+// explored): at most a fixed multiple of the lines of both, whatever they hold: the hash
+// of their lines is seeded anew each run, so none can be made beforehand to share it.
 bool writeUnifiedDiff(std::string_view before, std::string_view after, std::string_view label,
                       OutputSink& out, std::uint64_t& steps);
 
