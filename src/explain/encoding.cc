@@ -76,7 +76,8 @@ void EncodingReading::feed(std::string_view piece) {
   bool high = pendingSize_ > 0;  // the piece holds a byte beyond ASCII
   // The rest of a sequence the last piece cut short. A byte that is no continuation ends
   // it early: it is ill-formed, and that byte starts afresh.
-  while (pendingSize_ > 0 && p != end) {
+  // pendingSize_ stays below the 4 a sequence can need: it is flushed on reaching pendingNeeded_.
+  while (pendingSize_ > 0 && pendingSize_ < sizeof pending_ && p != end) {
     if ((*p & 0xC0) != 0x80) {
       sequence(pending_, pendingSize_, pendingOffset_);
       pendingSize_ = 0;
