@@ -1,7 +1,8 @@
 // Finds the slot of a name without comparing it against every name: an open-addressing
 // hash table of the names' hashes, grown as names come, each match confirmed by the name's
-// bytes. Beside the slot, a name's entry keeps what the walk counts for each word (its
-// occurrences, the last line of one): a word touches one cache line, however many names.
+// bytes. Beside the slot, a name's entry keeps its first 16 bytes, which tell a name of up
+// to 16 bytes alone, and what the walk counts for each word (its occurrences, the last
+// line of one): a word touches one cache line, however many names.
 // The work a word costs is bounded whatever the names, even made to share the whole
 // (seeded) hash: a name is looked for in at most kWindow entries from where its hash
 // places it, and one that finds all of them taken is kept in an ordered overflow, found
@@ -26,8 +27,9 @@
 
 namespace tagtree {
 
-// `Hashing` gives the hash, as NameHashing does: hash(name, readable, seed).
-template <typename Hashing>
+// `Hashing` gives the hash, as NameHashing does: hash(name, readable, seed). `Tally` is
+// the unsigned type an entry counts in: tests narrow it to reach its wraps.
+template <typename Hashing, typename Tally = std::uint32_t>
 class BasicNameIndex {
  public:
   static constexpr std::uint32_t kNotFound = UINT32_MAX;
@@ -70,14 +72,20 @@ class BasicNameIndex {
   }
 
   // Finds `name`, whose hash `prefetch` returned, as find does, and where it is in, counts
-  // one occurrence of it on `line`, no earlier than that of any counted before; returns
-  // its slot and whether an occurrence on `line` was counted before. Counts nothing for a
-  // name that is not in, and returns {kNotFound, false}.
+  // one occurrence of it on `line` (>= 1), no earlier than that of any counted before;
+  // returns its slot and whether an occurrence on `line` was counted before. Counts
+  // nothing for a name that is not in, and returns {kNotFound, false}. Throws
+  // std::bad_alloc, counting nothing, where a count passes what an entry holds.
   Seen see(std::string_view name, const char* readable, std::uint64_t line, std::uint64_t hash) {
     Entry* const entry = const_cast<Entry*>(lookup(name, readable, hash));
     if (entry == nullptr) return {kNotFound, false};
+    if (line - epochStart_ > kMostTally) [[unlikely]]
+      startEpoch(line);
+    if (entry->count == kMostTally) [[unlikely]]
+      ++carries_[entry->slot];
     ++entry->count;
-    return {entry->slot, std::exchange(entry->lastLine, line) == line};
+    const auto stamp = static_cast<Tally>(line - epochStart_);
+    return {entry->slot, std::exchange(entry->stamp, stamp) == stamp};
   }
 
   // Records `name`, which must not be present yet, in the next slot and returns it: 0
@@ -99,6 +107,7 @@ class BasicNameIndex {
       if (entry.slot != kNotFound) counts[entry.slot] = entry.count;
     }
     for (const auto& [key, entry] : overflow_) counts[entry.slot] = entry.count;
+    for (const auto& [slot, carried] : carries_) counts[slot] += carried * (kMostTally + 1ull);
     return counts;
   }
   // Returns the number of names kept in the overflow, whose windows were full.
@@ -109,16 +118,20 @@ class BasicNameIndex {
   // in a table at most half full, unless names were made to crowd.
   static constexpr std::uint64_t kWindow = 16;
 
+  // The most an entry's count and stamp hold.
+  static constexpr Tally kMostTally = static_cast<Tally>(~Tally{0});
+
   // The table starts with 256 entries, room for 128 names: tagtree's never grows. A name's
-  // first 8 bytes, or all of a shorter one, the rest zero, are in its entry, and its size
-  // up to 9 in its tag: a name of up to 8 bytes is told by its entry alone. Two entries
+  // first 16 bytes, or all of a shorter one, the rest zero, are in its entry, and its size
+  // up to 17 in its tag: a name of up to 16 bytes is told by its entry alone. Two entries
   // fill a cache line, each within one.
   struct alignas(32) Entry {
-    std::uint64_t head = 0;
-    std::uint32_t tag = 0;  // the hash's top 28 bits, then the name's size, up to 9
+    std::uint64_t head = 0;  // the name's bytes 0 to 7
+    std::uint64_t next = 0;  // and 8 to 15
+    std::uint32_t tag = 0;   // the hash's top 27 bits, then the name's size, up to 17
     std::uint32_t slot = kNotFound;
-    std::uint64_t count = 0;     // occurrences counted by see
-    std::uint64_t lastLine = 0;  // the line of the last of them
+    Tally count = 0;  // occurrences counted by see, less what carries_ holds for the slot
+    Tally stamp = 0;  // the line of the last of them less epochStart_, or 0 for none since
   };
   // In large pages where the table is large: a lookup misses the cache, not page tables.
   using Entries = std::vector<Entry, LargePageAllocator<Entry>>;
@@ -129,8 +142,20 @@ class BasicNameIndex {
     return Hashing::hash(names_[slot], names_[slot].data() + names_[slot].size(), seed_);
   }
   static std::uint32_t tagOf(std::uint64_t hash, std::size_t size) {
-    return (static_cast<std::uint32_t>(hash >> 32) & ~0xFu) |
-           static_cast<std::uint32_t>(std::min<std::size_t>(size, 9));
+    return (static_cast<std::uint32_t>(hash >> 32) & ~0x1Fu) |
+           static_cast<std::uint32_t>(std::min<std::size_t>(size, 17));
+  }
+  // Returns bytes 8 to 15 of `name`, as nameHead does its first 8, or 0 for a name of up
+  // to 8 bytes.
+  static std::uint64_t nextOf(std::string_view name, const char* readable) {
+    return name.size() > 8 ? nameHead(name.substr(8), readable) : 0;
+  }
+  // Starts the stamps afresh from `line`, whose stamp is then 1: every entry's is 0, none.
+  // Lines between stamps of one epoch differ by less than kMostTally.
+  void startEpoch(std::uint64_t line) {
+    epochStart_ = line - 1;
+    for (Entry& entry : entries_) entry.stamp = 0;
+    for (auto& [key, entry] : overflow_) entry.stamp = 0;
   }
   // Returns the entry of `name`, whose hash is `hash`, in the table or the overflow, or null.
   const Entry* lookup(std::string_view name, const char* readable, std::uint64_t hash) const;
@@ -142,22 +167,28 @@ class BasicNameIndex {
     entries_.swap(other.entries_);
     overflow_.swap(other.overflow_);
     names_.swap(other.names_);
+    carries_.swap(other.carries_);
     std::swap(seed_, other.seed_);
+    std::swap(epochStart_, other.epochStart_);
   }
 
   Entries entries_;  // a power of two of them, at most half in use
   Overflow overflow_;
   std::vector<std::string_view> names_;  // by slot
+  // By slot, the times a count passed kMostTally and went back to 0: rare, so kept aside.
+  std::map<std::uint32_t, std::uint64_t> carries_;
   std::uint64_t seed_;
+  std::uint64_t epochStart_ = 0;  // the line before the first stamped 1
 };
 
 // The index of tagtree and tagtree-explain.
 using NameIndex = BasicNameIndex<NameHashing>;
 
-template <typename Hashing>
-inline auto BasicNameIndex<Hashing>::lookup(std::string_view name, const char* readable,
-                                            std::uint64_t hash) const -> const Entry* {
+template <typename Hashing, typename Tally>
+inline auto BasicNameIndex<Hashing, Tally>::lookup(std::string_view name, const char* readable,
+                                                   std::uint64_t hash) const -> const Entry* {
   const std::uint64_t head = nameHead(name, readable);
+  const std::uint64_t next = nextOf(name, readable);
   const std::uint32_t tag = tagOf(hash, name.size());
   const std::uint64_t mask = entries_.size() - 1;
   // Probes are counted, not compared with hash + kWindow: a size_t narrower than the
@@ -165,16 +196,17 @@ inline auto BasicNameIndex<Hashing>::lookup(std::string_view name, const char* r
   for (std::uint64_t probe = 0; probe < kWindow; ++probe) {
     const Entry& entry = entries_[static_cast<std::size_t>((hash + probe) & mask)];
     if (entry.slot == kNotFound) return nullptr;
-    if (entry.tag == tag && entry.head == head && (name.size() <= 8 || names_[entry.slot] == name))
+    if (entry.tag == tag && entry.head == head && entry.next == next &&
+        (name.size() <= 16 || names_[entry.slot] == name))
       return &entry;
   }
   const auto found = overflow_.find({hash, name});
   return found == overflow_.end() ? nullptr : &found->second;
 }
 
-template <typename Hashing>
-void BasicNameIndex<Hashing>::place(Entries& entries, Overflow& overflow, std::uint64_t hash,
-                                    const Entry& entry) const {
+template <typename Hashing, typename Tally>
+void BasicNameIndex<Hashing, Tally>::place(Entries& entries, Overflow& overflow, std::uint64_t hash,
+                                           const Entry& entry) const {
   const std::uint64_t mask = entries.size() - 1;
   for (std::uint64_t probe = 0; probe < kWindow; ++probe) {
     Entry& free = entries[static_cast<std::size_t>((hash + probe) & mask)];
@@ -183,8 +215,8 @@ void BasicNameIndex<Hashing>::place(Entries& entries, Overflow& overflow, std::u
   overflow.emplace_hint(overflow.end(), std::pair{hash, names_[entry.slot]}, entry);
 }
 
-template <typename Hashing>
-std::uint32_t BasicNameIndex<Hashing>::insert(std::string_view name) {
+template <typename Hashing, typename Tally>
+std::uint32_t BasicNameIndex<Hashing, Tally>::insert(std::string_view name) {
   assert(find(name) == kNotFound);
   if (names_.size() == kNotFound) throw std::bad_alloc();  // no slot number is left
   const auto slot = static_cast<std::uint32_t>(names_.size());
@@ -205,7 +237,8 @@ std::uint32_t BasicNameIndex<Hashing>::insert(std::string_view name) {
     }
     const std::uint64_t hash = hashOf(slot);
     place(entries_, overflow_, hash,
-          {nameHead(name, name.data() + name.size()), tagOf(hash, name.size()), slot});
+          {nameHead(name, name.data() + name.size()), nextOf(name, name.data() + name.size()),
+           tagOf(hash, name.size()), slot});
   } catch (...) {
     names_.pop_back();
     throw;

@@ -37,19 +37,39 @@ struct FourValuedHashing {
 
 template <typename Index>
 class NameIndexTest : public ::testing::Test {};
+// Counts of 8 bits pass their most and line stamps start afresh every 255 lines, in the
+// table and in the overflow alike.
 using Indexes =
     ::testing::Types<NameIndex, BasicNameIndex<SmallHashing>, BasicNameIndex<WideHashing>,
-                     BasicNameIndex<WrappingHashing>, BasicNameIndex<FourValuedHashing>>;
+                     BasicNameIndex<WrappingHashing>, BasicNameIndex<FourValuedHashing>,
+                     BasicNameIndex<NameHashing, std::uint8_t>,
+                     BasicNameIndex<SmallHashing, std::uint8_t>>;
 TYPED_TEST_SUITE(NameIndexTest, Indexes);
 
 // Short names alike but for their last byte or their length (a NUL pads a name's last
-// chunk); names a byte past a whole chunk; long ones alike at both ends, which differ only
-// in the middle; and enough of them all to grow the table a few times.
+// chunk); names a byte past a whole chunk, or past the 16 bytes an entry holds; long ones
+// alike at both ends, which differ only in the middle; and enough of them all to grow the
+// table a few times.
 std::vector<std::string> testNames() {
-  std::vector<std::string> names = {
-      "a",          "b",        "ab",       "",         std::string(1, '\0'), std::string("a\0", 2),
-      "x y",        "abcdefg1", "abcdefg2", "abcdefgh", "abcdefgh1",          "abcdefgh2",
-      "abcdefgh\0"s};
+  std::vector<std::string> names = {"a",
+                                    "b",
+                                    "ab",
+                                    "",
+                                    std::string(1, '\0'),
+                                    std::string("a\0", 2),
+                                    "x y",
+                                    "abcdefg1",
+                                    "abcdefg2",
+                                    "abcdefgh",
+                                    "abcdefgh1",
+                                    "abcdefgh2",
+                                    "abcdefgh\0"s,
+                                    "abcdefghijklmnop",
+                                    "abcdefghijklmnoq",
+                                    "abcdefghijklmnop1",
+                                    "abcdefghijklmnop2",
+                                    "abcdefghijklmnop\0"s,
+                                    "abcdefghijklmnopq"};
   for (int i = 0; i < 60; ++i) {
     std::string name(64 + 40, '.');
     name[name.size() / 2] = static_cast<char>('A' + i);
@@ -88,6 +108,10 @@ TYPED_TEST(NameIndexTest, FindsEveryNameAndNothingElse) {
                                           "abcdefg3"s,
                                           "abcdefgh3"s,
                                           "abcdefgh\0\0"s,
+                                          "abcdefghijklmno"s,
+                                          "abcdefghijklmnor"s,
+                                          "abcdefghijklmnop3"s,
+                                          "abcdefghijklmnopr"s,
                                           unknown,
                                           "tag2000"s,
                                           "tag"s,
@@ -132,16 +156,24 @@ TYPED_TEST(NameIndexTest, CountsEachNameAndTellsItsRepeatsInALine) {
     lastLines[slot] = line;
   };
   for (std::uint32_t slot = 0; slot < names.size(); ++slot) {
-    const auto absent = seeOn(slot, 1);
+    const std::uint64_t line = 1 + slot / 3;  // three new names a line
+    const auto absent = seeOn(slot, line);
     EXPECT_EQ(absent.slot, TypeParam::kNotFound);
     EXPECT_FALSE(absent.again);
     ASSERT_EQ(index.insert(names[slot]), slot);
-    const std::uint64_t line = 1 + slot / 3;  // three new names a line
     see(slot, line);
     see(slot / 2, line);  // an older name, or this one again
     if (slot % 5 == 0) see(slot, line);
   }
   for (std::uint32_t slot = 0; slot < names.size(); slot += 7) see(slot, 1'000'000);
+  // One name far more often than a narrow count holds, on lines that come in ones and
+  // jump past what a narrow stamp holds.
+  for (std::uint64_t line = 1'000'000; line < 1'000'600; ++line) {
+    see(5, line);
+    see(5, line);
+    if (line % 100 == 0) line += 10'000 + line % 300;
+  }
+  see(5, std::uint64_t{1} << 40);
   EXPECT_EQ(index.counts(), counts);
 }
 
