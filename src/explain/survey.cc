@@ -249,8 +249,8 @@ class SurveyWalk {
   std::uint64_t failureLine_ = 0;
   std::uint64_t tagsInLine_ = 0;
   std::uint64_t repeatsInLine_ = 0;
-  std::vector<bool> noteworthy_;  // by slot: the name has something to warn of
-  LineSlots treeLines_;           // the distinct tags of each line, for the tree
+  std::vector<std::uint8_t> noteworthy_;  // by slot: 1 where the name has something to warn of
+  LineSlots treeLines_;                   // the distinct tags of each line, for the tree
 };
 
 }  // namespace

@@ -72,8 +72,9 @@ std::uint64_t nameHashLong(std::string_view name, const char* readable, std::uin
 // step; one of up to kLanedName a step for each 8 bytes, in one lane; a longer one its
 // whole 32-byte blocks in four lanes, then the rest in one. `done`, where given, holds
 // the first of those blocks already mixed in from `seed`, none past the name's end.
-inline std::uint64_t nameHash(std::string_view name, const char* readable, std::uint64_t seed,
-                              const BlockHash* done = nullptr) {
+[[gnu::always_inline]] inline std::uint64_t nameHash(std::string_view name, const char* readable,
+                                                     std::uint64_t seed,
+                                                     const BlockHash* done = nullptr) {
   if (name.size() > kLanedName) return nameHashLong(name, readable, seed, done);
   std::uint64_t h = hashStep(seed ^ 0x243F6A8885A308D3ULL, nameHead(name, readable));
   if (name.size() > 8) {  // the rest, 8 bytes a step, the last 1 to 8 alone
@@ -97,8 +98,9 @@ std::uint64_t runSeed();
 // The hash the name index places names by, as a policy: BasicNameIndex takes another in
 // tests, one that gives every name the same hash, to show its work stays bounded.
 struct NameHashing {
-  static std::uint64_t hash(std::string_view name, const char* readable, std::uint64_t seed,
-                            const BlockHash* done = nullptr) {
+  [[gnu::always_inline]] static std::uint64_t hash(std::string_view name, const char* readable,
+                                                   std::uint64_t seed,
+                                                   const BlockHash* done = nullptr) {
     return nameHash(name, readable, seed, done);
   }
 };

@@ -67,7 +67,7 @@ class BasicNameIndex {
   std::uint64_t prefetch(std::string_view name, const char* readable,
                          const BlockHash* done = nullptr) const {
     const std::uint64_t hash = Hashing::hash(name, readable, seed_, done);
-    __builtin_prefetch(&entries_[static_cast<std::size_t>(hash & (entries_.size() - 1))]);
+    __builtin_prefetch(&entries_[static_cast<std::size_t>(hash & mask_)]);
     return hash;
   }
 
@@ -165,6 +165,7 @@ class BasicNameIndex {
   void place(Entries& entries, Overflow& overflow, std::uint64_t hash, const Entry& entry) const;
   void swap(BasicNameIndex& other) noexcept {
     entries_.swap(other.entries_);
+    std::swap(mask_, other.mask_);
     overflow_.swap(other.overflow_);
     names_.swap(other.names_);
     carries_.swap(other.carries_);
@@ -172,7 +173,8 @@ class BasicNameIndex {
     std::swap(epochStart_, other.epochStart_);
   }
 
-  Entries entries_;  // a power of two of them, at most half in use
+  Entries entries_;         // a power of two of them, at most half in use
+  std::size_t mask_ = 255;  // their number less 1, which picks a hash's place
   Overflow overflow_;
   std::vector<std::string_view> names_;  // by slot
   // By slot, the times a count passed kMostTally and went back to 0: rare, so kept aside.
@@ -190,7 +192,7 @@ inline auto BasicNameIndex<Hashing, Tally>::lookup(std::string_view name, const 
   const std::uint64_t head = nameHead(name, readable);
   const std::uint64_t next = nextOf(name, readable);
   const std::uint32_t tag = tagOf(hash, name.size());
-  const std::uint64_t mask = entries_.size() - 1;
+  const std::uint64_t mask = mask_;
   // Probes are counted, not compared with hash + kWindow: a size_t narrower than the
   // hash would never reach that end.
   for (std::uint64_t probe = 0; probe < kWindow; ++probe) {
@@ -233,6 +235,7 @@ std::uint32_t BasicNameIndex<Hashing, Tally>::insert(std::string_view name) {
       }
       for (const auto& [key, entry] : overflow_) place(entries, overflow, key.first, entry);
       entries_.swap(entries);
+      mask_ = entries_.size() - 1;
       overflow_.swap(overflow);
     }
     const std::uint64_t hash = hashOf(slot);
