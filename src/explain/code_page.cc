@@ -16,6 +16,7 @@
 
 #include "explain/unicode_text.h"
 #include "pipeline/byte_load.h"
+#include "pipeline/utf8.h"
 
 namespace tagtree::explain {
 namespace {
@@ -238,6 +239,12 @@ Conversion convertToUtf8(std::string_view encoding, std::string_view bytes) {
   Conversion conversion;
   const Decoder::Run run = decoder.decode(bytes, conversion.text);
   if (run.error != 0) return refused(Refusal::kUndecodable, run.consumed);
+  // Some C libraries pass a lone UTF-16 surrogate through as its three bytes (glibc does
+  // on big-endian machines), which no UTF-8 text holds: it does not decode either.
+  if (const std::size_t valid = validUtf8Prefix(conversion.text); valid != conversion.text.size()) {
+    std::string before;
+    return refused(Refusal::kUndecodable, decoder.decode(bytes, before, valid).consumed);
+  }
   if (const auto at = firstNulOrC1(conversion.text)) {
     // Decoding again, up to the character, tells which bytes it came from.
     std::string before;
