@@ -16,6 +16,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <new>
 #include <string_view>
@@ -141,6 +142,16 @@ class BasicNameIndex {
   std::uint64_t hashOf(std::uint32_t slot) const {
     return Hashing::hash(names_[slot], names_[slot].data() + names_[slot].size(), seed_);
   }
+  // Returns the hash of the name of `entry`: from the entry's own bytes where they hold
+  // all of it, so that a growing table reads no name elsewhere, which would miss the cache.
+  std::uint64_t hashOf(const Entry& entry) const {
+    const std::size_t size = entry.tag & 0x1Fu;
+    if (size > 16) return hashOf(entry.slot);
+    char bytes[16];
+    std::memcpy(bytes, &entry.head, 8);
+    std::memcpy(bytes + 8, &entry.next, 8);
+    return Hashing::hash(std::string_view(bytes, size), bytes + sizeof bytes, seed_);
+  }
   static std::uint32_t tagOf(std::uint64_t hash, std::size_t size) {
     return (static_cast<std::uint32_t>(hash >> 32) & ~0x1Fu) |
            static_cast<std::uint32_t>(std::min<std::size_t>(size, 17));
@@ -226,12 +237,12 @@ std::uint32_t BasicNameIndex<Hashing, Tally>::insert(std::string_view name) {
   try {
     if (2 * names_.size() > entries_.size()) {
       // Built aside, so that the index stays as it was if memory runs out. An entry keeps
-      // no whole hash, so each name is hashed again. The overflow is taken in order, so
-      // that names that stay in it each go to its end.
+      // no whole hash, so each name is hashed again, from its entry where it can be. The overflow
+      // is taken in order, so that names that stay in it each go to its end.
       Entries entries(2 * entries_.size());
       Overflow overflow;
       for (const Entry& entry : entries_) {
-        if (entry.slot != kNotFound) place(entries, overflow, hashOf(entry.slot), entry);
+        if (entry.slot != kNotFound) place(entries, overflow, hashOf(entry), entry);
       }
       for (const auto& [key, entry] : overflow_) place(entries, overflow, key.first, entry);
       entries_.swap(entries);
