@@ -39,7 +39,9 @@ void findParents(const LineSlots& lines,
     // a count of 0 marks a place not taken.
     std::uint32_t top0 = kNoTag, top1 = kNoTag, top2 = kNoTag;
     Count count0 = 0, count1 = 0, count2 = 0;
+    bool open = false;  // whether a tag of the line lacks a second parent
     for (const std::uint32_t slot : line) {
+      open |= parents[slot].otherParent == kNoTag;
       const Count count = counts[slot];
       if (count > count0) {
         top2 = top1, count2 = count1;
@@ -55,7 +57,10 @@ void findParents(const LineSlots& lines,
     // Each tag's parents on the line are a run of the others from the most frequent: its
     // first two others are parents if they are frequent enough. A place not taken
     // (count 0, kNoTag) may pass for one, but noting kNoTag as a parent changes nothing.
+    if (!open) return;
     for (const std::uint32_t child : line) {
+      // A tag with two parents has all it needs: most tags of a large file soon have.
+      if (parents[child].otherParent != kNoTag) continue;
       const Count count = counts[child];
       const bool first = child == top0, second = child == top1;
       if (!rareEnoughForChild(count, first ? count1 : count0)) continue;

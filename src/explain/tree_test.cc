@@ -20,6 +20,10 @@ TEST(LineSlots, GivesBackEveryLineKeptAcrossBlocks) {
   // size, a few to a line: enough for several blocks, whose ends lines and slots cross.
   std::vector<std::vector<std::uint32_t>> lines = {
       {0, 126, 127, 128, 16383, 16384}, {}, {2097151, 2097152, 268435455, 268435456, kNoTag - 1}};
+  // A line far longer than the room a line starts with, every slot of a different size.
+  std::vector<std::uint32_t>& longLine = lines.emplace_back();
+  for (std::uint32_t slot = 0; longLine.size() < 1000; ++slot)
+    longLine.push_back(slot % 5 == 4 ? kNoTag - 1 - slot : slot << (slot % 5 * 7));
   for (std::uint32_t state = 1; lines.size() < 100000;) {
     std::vector<std::uint32_t>& line = lines.emplace_back();
     state = state * 1664525 + 1013904223;
@@ -153,6 +157,8 @@ TEST(InferTree, PlacesEachTagByTheRule) {
       {"a frequent tag is no child of rarer ones beside it", "a; b; c\na\na\na\nb\nb\nc\nc\n",
        "a:top b:a c:a 3 paths"},
       {"skipped words are no tags", "a; ; b;  ; \na\n", "a:top b:a 2 paths"},
+      {"a third parent changes nothing", "p; c\np\np\np\nq; c\nq\nq\nq\nr; c\nr\nr\nr\n",
+       "p:top c:many(p,q) q:top r:top 3 paths"},
       {"a parent that a tag first met later takes", "m; c\nm\nm\nm\nh; c\nh\nh\nh\nh\nh\nh\nh; m\n",
        "m:h c:many(m,h) h:top 2 paths"},
   };
