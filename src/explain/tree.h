@@ -8,10 +8,8 @@
 #ifndef TAGTREE_EXPLAIN_TREE_H_
 #define TAGTREE_EXPLAIN_TREE_H_
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -139,46 +137,26 @@ class TreeCollector {
 
 template <typename Visit>
 void LineSlots::forEachLine(Visit&& visit) const {
-  // The line read so far; a line of more slots than it holds doubles it.
-  std::vector<std::uint32_t> line(16);
-  std::size_t size = 0;
-  // Takes `value`, a slot + 1 or a line's end (0). The slot is written whatever it is,
-  // since the room is there, and kept only if it is one.
-  const auto take = [&](std::uint32_t value) {
-    if (value == 0) {
-      visit(std::span<const std::uint32_t>(line.data(), size));
-      size = 0;
-      return;
-    }
-    line[size++] = value - 1;
-    if (size == line.size()) line.resize(2 * size);
-  };
+  std::vector<std::uint32_t> line;
   for (std::size_t block = 0; block < blocks_.size(); ++block) {
     const std::uint8_t* byte = blocks_[block].get();
     const std::uint8_t* const end = block < used_.size() ? byte + used_[block] : next_;
-    // Eight bytes at a time while eight are left, which hold any slot: its length from
-    // the first byte without the top bit, its groups gathered without a branch.
-    while (end - byte >= 8) {
-      std::uint64_t word;  // the eight bytes, the first lowest
-      std::memcpy(&word, byte, sizeof word);
-      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-      const std::uint64_t lastBytes = ~word & 0x8080808080808080u;  // never 0: a slot ends
-      const auto bits = static_cast<unsigned>(std::countr_zero(lastBytes)) + 1;  // 8 to 40
-      word &= (std::uint64_t{1} << bits) - 1;
-      byte += bits / 8;
-      take(static_cast<std::uint32_t>(
-          (word & 0x7Fu) | ((word >> 1) & (0x7Fu << 7)) | ((word >> 2) & (0x7Fu << 14)) |
-          ((word >> 3) & (0x7Fu << 21)) | ((word >> 4) & (std::uint64_t{0xF} << 28))));
-    }
-    // The last few bytes of the block one at a time.
     while (byte != end) {
-      std::uint32_t value = 0;
-      for (unsigned shift = 0;; shift += 7) {
-        const std::uint32_t group = *byte++;
-        value |= (group & 0x7Fu) << shift;
-        if (group < 0x80) break;
+      std::uint32_t value = *byte++;
+      if (value >= 0x80) {
+        value &= 0x7Fu;
+        for (unsigned shift = 7;; shift += 7) {
+          const std::uint32_t group = *byte++;
+          value |= (group & 0x7Fu) << shift;
+          if (group < 0x80) break;
+        }
       }
-      take(value);
+      if (value != 0) {
+        line.push_back(value - 1);
+      } else {
+        visit(std::span<const std::uint32_t>(line));
+        line.clear();
+      }
     }
   }
 }
