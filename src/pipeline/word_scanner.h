@@ -176,13 +176,17 @@ inline BlockMasks classifyBlockPortable(const char* block) {
   // The lanes hold their start wherever no block is mixed in: a word that passed none,
   // the common case, leaves nothing to undo.
   if (scannedBytes_ == 0 && hash_.blocks != 0) hash_.start(seed_);
+  // The lanes stay in registers through the loop: stored to the member after each block,
+  // as the bytes read might alias it, each step would wait on a store and a load.
+  BlockHash hash = hash_;
   for (; end - chunk > kBlockSize; chunk += kBlockSize) {
     if (const std::uint32_t ends = word_scan_detail::masks(chunk).wordEnds) {
       stop = chunk + std::countr_zero(ends);
       break;
     }
-    hash_.mix(chunk);  // a block of the word, while it is at hand
+    hash.mix(chunk);  // a block of the word, while it is at hand
   }
+  hash_ = hash;
   if (stop == nullptr) {
     for (const char* p = chunk; p < end; ++p) {
       if (word_scan_detail::endsWordAt(p, end)) {
