@@ -155,8 +155,26 @@ inline bool endsWordAt(const char* p, const char* end) {
   return found;
 }
 
+// Returns false where no word ends in the block at `block`: no byte of it is followed by
+// a space, and none is CR or LF, nor any other of the bytes 0x08 to 0x0F, told by one
+// compare. Fewer steps than masks, for the blocks inside a long word.
+[[gnu::always_inline]] inline bool mayEndWord(const char* block) {
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i low3 = _mm_set1_epi8(0x07);
+  const __m128i lineEnd = _mm_set1_epi8(0x0F);  // '\r' and '\n' with their low 3 bits set
+  const auto load = [block](int at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at));
+  };
+  const __m128i spaces =
+      _mm_or_si128(_mm_cmpeq_epi8(load(1), space), _mm_cmpeq_epi8(load(17), space));
+  const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(load(0), low3), lineEnd),
+                                        _mm_cmpeq_epi8(_mm_or_si128(load(16), low3), lineEnd));
+  return _mm_movemask_epi8(_mm_or_si128(spaces, lineEnds)) != 0;
+}
+
 #else
 [[gnu::always_inline]] inline BlockMasks masks(const char* block) { return masksPortable(block); }
+[[gnu::always_inline]] inline bool mayEndWord(const char*) { return true; }
 #endif
 
 }  // namespace word_scan_detail
@@ -180,7 +198,9 @@ inline BlockMasks classifyBlockPortable(const char* block) {
   // as the bytes read might alias it, each step would wait on a store and a load.
   BlockHash hash = hash_;
   for (; end - chunk > kBlockSize; chunk += kBlockSize) {
-    if (const std::uint32_t ends = word_scan_detail::masks(chunk).wordEnds) {
+    if (!word_scan_detail::mayEndWord(chunk)) {
+      // no end here: the common block inside a long word
+    } else if (const std::uint32_t ends = word_scan_detail::masks(chunk).wordEnds) {
       stop = chunk + std::countr_zero(ends);
       break;
     }
