@@ -174,11 +174,29 @@ inline bool endsWordAt(const char* p, const char* end) {
   return ends;
 }
 
+// Returns false where no word ends in the block at `block`: no byte of it is followed by
+// a space, and none is CR or LF, nor any other of the bytes 0x08 to 0x0F, told by one
+// compare. Fewer steps than masks, for the blocks inside a long word.
+[[gnu::always_inline]] inline bool mayEndWord(const char* block) {
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i low3 = _mm_set1_epi8(0x07);
+  const __m128i lineEnd = _mm_set1_epi8(0x0F);  // '\r' and '\n' with their low 3 bits set
+  const auto load = [block](int at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at));
+  };
+  const __m128i spaces =
+      _mm_or_si128(_mm_cmpeq_epi8(load(1), space), _mm_cmpeq_epi8(load(17), space));
+  const __m128i lineEnds = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(load(0), low3), lineEnd),
+                                        _mm_cmpeq_epi8(_mm_or_si128(load(16), low3), lineEnd));
+  return _mm_movemask_epi8(_mm_or_si128(spaces, lineEnds)) != 0;
+}
+
 #else
 [[gnu::always_inline]] inline BlockMasks masks(const char* block) { return masksPortable(block); }
 [[gnu::always_inline]] inline std::uint32_t wordEnds(const char* block) {
   return masksPortable(block).wordEnds;
 }
+[[gnu::always_inline]] inline bool mayEndWord(const char*) { return true; }
 #endif
 
 }  // namespace word_scan_detail
@@ -198,12 +216,34 @@ inline BlockMasks classifyBlockPortable(const char* block) {
   // The lanes hold their start wherever no block is mixed in: a word that passed none,
   // the common case, leaves nothing to undo.
   if (scannedBytes_ == 0 && hash_.blocks != 0) hash_.start(seed_);
-  for (; end - chunk > kBlockSize; chunk += kBlockSize) {
+  // Most words end in their first block: settled there, they leave the lanes alone.
+  bool firstHoldsNoEnd = false;
+  if (chunk == begin && end - chunk > kBlockSize) {
     if (const std::uint32_t ends = word_scan_detail::wordEnds(chunk)) {
       stop = chunk + std::countr_zero(ends);
-      break;
+    } else {
+      firstHoldsNoEnd = true;
     }
-    hash_.mix(chunk);  // a block of the word, while it is at hand
+  }
+  if (stop == nullptr && end - chunk > kBlockSize) {
+    // The lanes stay in registers through the loop: stored to the member after each
+    // block, as the bytes read might alias it, each step would wait on a store and a load.
+    BlockHash hash = hash_;
+    if (firstHoldsNoEnd) {
+      hash.mix(chunk);
+      chunk += kBlockSize;
+    }
+    for (; end - chunk > kBlockSize; chunk += kBlockSize) {
+      // A cheaper test first: most blocks inside a long word hold no end.
+      if (word_scan_detail::mayEndWord(chunk)) {
+        if (const std::uint32_t ends = word_scan_detail::wordEnds(chunk)) {
+          stop = chunk + std::countr_zero(ends);
+          break;
+        }
+      }
+      hash.mix(chunk);  // a block of the word, while it is at hand
+    }
+    hash_ = hash;
   }
   if (stop == nullptr) {
     for (const char* p = chunk; p < end; ++p) {

@@ -181,7 +181,18 @@ TEST(WordScanner, BlockMasksFlagSeparatorsWordEndsAndSpaces) {
     }
     EXPECT_EQ(classifyBlock(block), expected) << round;
     EXPECT_EQ(classifyBlockPortable(block), expected) << round;
+    // The quick check the scan passes long words with never misses an end.
+    if (expected.wordEnds != 0) {
+      EXPECT_TRUE(word_scan_detail::mayEndWord(block)) << round;
+    }
   }
+#if defined(__SSE2__)
+  // It passes over the blocks of a word of ';' and letters, with no space nor line end.
+  const std::string dense = "t1" + std::string(kBlockSize, ';') + "a;a;Zz\x7F\xFF;";
+  for (std::size_t at = 0; at + kBlockSize < dense.size(); ++at) {
+    EXPECT_FALSE(word_scan_detail::mayEndWord(dense.data() + at)) << at;
+  }
+#endif
 }
 
 TEST(WordScanner, IsSkippedWordOnlyForEmptyAndOneSpace) {
