@@ -35,13 +35,16 @@ void findParents(const LineSlots& lines,
                  const std::vector<Count, LargePageAllocator<Count>>& counts,
                  ParentTable& parents) {
   lines.forEachLine([&](std::span<const std::uint32_t> line) {
+    // A tag with two parents has all it needs, and most tags of a large file soon have:
+    // a line of only such tags changes nothing.
+    if (std::none_of(line.begin(), line.end(),
+                     [&](std::uint32_t slot) { return parents[slot].otherParent == kNoTag; }))
+      return;
     // The line's three most frequent tags, the most frequent first, ties in line order;
     // a count of 0 marks a place not taken.
     std::uint32_t top0 = kNoTag, top1 = kNoTag, top2 = kNoTag;
     Count count0 = 0, count1 = 0, count2 = 0;
-    bool open = false;  // whether a tag of the line lacks a second parent
     for (const std::uint32_t slot : line) {
-      open |= parents[slot].otherParent == kNoTag;
       const Count count = counts[slot];
       if (count > count0) {
         top2 = top1, count2 = count1;
@@ -57,9 +60,7 @@ void findParents(const LineSlots& lines,
     // Each tag's parents on the line are a run of the others from the most frequent: its
     // first two others are parents if they are frequent enough. A place not taken
     // (count 0, kNoTag) may pass for one, but noting kNoTag as a parent changes nothing.
-    if (!open) return;
     for (const std::uint32_t child : line) {
-      // A tag with two parents has all it needs: most tags of a large file soon have.
       if (parents[child].otherParent != kNoTag) continue;
       const Count count = counts[child];
       const bool first = child == top0, second = child == top1;

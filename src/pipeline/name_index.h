@@ -13,7 +13,6 @@
 #define TAGTREE_PIPELINE_NAME_INDEX_H_
 
 #include <algorithm>
-#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -80,12 +79,15 @@ class BasicNameIndex {
   Seen see(std::string_view name, const char* readable, std::uint64_t line, std::uint64_t hash) {
     Entry* const entry = const_cast<Entry*>(lookup(name, readable, hash));
     if (entry == nullptr) return {kNotFound, false};
-    if (line - epochStart_ > kMostTally) [[unlikely]]
+    std::uint64_t sinceEpoch = line - epochStart_;
+    if (sinceEpoch > kMostTally) [[unlikely]] {
       startEpoch(line);
+      sinceEpoch = 1;
+    }
     if (entry->count == kMostTally) [[unlikely]]
       ++carries_[entry->slot];
     ++entry->count;
-    const auto stamp = static_cast<Tally>(line - epochStart_);
+    const auto stamp = static_cast<Tally>(sinceEpoch);
     return {entry->slot, std::exchange(entry->stamp, stamp) == stamp};
   }
 
@@ -230,7 +232,6 @@ void BasicNameIndex<Hashing, Tally>::place(Entries& entries, Overflow& overflow,
 
 template <typename Hashing, typename Tally>
 std::uint32_t BasicNameIndex<Hashing, Tally>::insert(std::string_view name) {
-  assert(find(name) == kNotFound);
   if (names_.size() == kNotFound) throw std::bad_alloc();  // no slot number is left
   const auto slot = static_cast<std::uint32_t>(names_.size());
   names_.push_back(name);

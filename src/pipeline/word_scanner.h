@@ -162,16 +162,17 @@ inline bool endsWordAt(const char* p, const char* end) {
   const __m128i space = _mm_set1_epi8(' ');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  std::uint32_t ends = 0;
-  for (int half = 0; half < kBlockSize && ends == 0; half += 16) {
+  const auto endsIn = [&](int half) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + half + 1));
     const __m128i flags =
         _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(bytes, semicolon), _mm_cmpeq_epi8(next, space)),
                      _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
-    ends = static_cast<std::uint32_t>(_mm_movemask_epi8(flags)) << half;
-  }
-  return ends;
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(flags));
+  };
+  static_assert(kBlockSize == 32, "a block is two halves of 16 bytes");
+  if (const std::uint32_t ends = endsIn(0)) return ends;
+  return endsIn(16) << 16;
 }
 
 // Returns false where no word ends in the block at `block`: no byte of it is followed by

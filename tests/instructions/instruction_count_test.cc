@@ -272,42 +272,47 @@ constexpr const char* kShortLines =
 const Input kInputs[] = {
     // 173.4.
     {"typical", writeTypical, "50 lines of 1 to 4 tags", true, false, 250, kShortLines},
-    // 4.04 / 3.97, of which the hash of each word, in four lanes as the scan passes its
+    // 3.16 / 3.08, of which the hash of each word, in four lanes as the scan passes its
     // blocks, is about 1.3: more instructions than one chain of multiplies took (2.79), in
-    // less time. Each word scanned again from its start after every read: 8.64 / 13.69;
+    // less time (4.04 / 3.97 before a block inside a word was passed by a cheaper test
+    // and the lanes kept in registers). Each word scanned again from its start after every
+    // read: 8.64 / 13.69;
     // scanned a byte at a time: 56.3 / 95.9 (both measured with a key from a name's ends,
     // which took 0.7 a byte less).
     {"long names", writeLongNames, "names of 1 MiB", true, true, 5.0, kLongNameLookup},
-    // 4.04 / 3.97, as long names: every name is hashed whole. Rescanned: 9.42 / 14.47; a
+    // 3.16 / 3.08, as long names: every name is hashed whole. Rescanned: 9.42 / 14.47; a
     // byte at a time: 57.0 / 96.7.
     {"long names alike", writeLongNamesAlike, "names of 1 MiB", true, true, 5.0, kLongNameLookup},
     // 0.65 / 0.62. Without skipSkippedWords: 56.5 / 56.5; without its one-compare test of
     // a block: 1.59 / 1.56.
     {"skipped words", writeSkippedWords, "runs of 20,000 empty words", true, true, 1.0,
      kEmptyWordSkip},
-    // 3.42 / 3.36, the hash in four lanes as for long names (2.46 / 2.40 in one chain).
+    // 2.73 / 2.67, the hash in four lanes as for long names (3.42 / 3.36 before the
+    // cheaper test of a block; 2.46 / 2.40 in one chain then).
     // Rescanned: 8.19 / 13.36; a byte at a time: 72.3 / 124.1.
     {"semicolon-dense", writeSemicolonDense, "words of 1 MiB", true, true, 4.5, kLongNameLookup},
     // 1.90 / 1.89. With the block path of skipSkippedWords switched off, leaving its byte
     // loop and the one-compare block: 8.22 / 8.21; without skipSkippedWords: 46.6 / 46.6.
     {"skipped mix", writeSkippedMix, "runs of 20,000 empty and one-space words", true, true, 2.85,
      kMixedWordSkip},
-    // 84.1 / 84.1, the same for the next two: each word is scanned ahead of its lookup,
-    // and counted in its name's entry (75.7 before).
+    // 75.6 / 75.6, the same for the next two: each word is scanned ahead of its lookup,
+    // and counted in its name's entry.
     {"repeats", writeRepeats, "1,000,000 words", false, true, 100, kWordByWord},
     {"alternating", writeAlternating, "1,000,001 words", false, true, 100, kWordByWord},
     {"random words", writeRandomWords, "1,000,001 words", false, true, 100, kWordByWord},
 #ifdef TAGTREE_EXPLAIN_BINARY
-    // 44.8 / 44.8, of which the tree without the limits, gathered in the walk and inferred
-    // after it, takes about 10 (41.7 before the words were scanned ahead of their lookups
-    // and counted in the name index, which cost instructions and save time where the
-    // table outgrows the cache); 30.4 before the survey gathered it. Without the first 8
+    // 35.8 / 35.8, of which the tree without the limits, gathered in the walk and inferred
+    // after it, takes about 8; 30.4 before the survey gathered it, and 44.8 before a word's
+    // end was looked for in the first half of its block alone, the short names' hash
+    // inlined and a line whose tags all have two parents skipped by the tree. The bound
+    // is the ceiling the survey was held to before it gathered the tree, not 1.5 times. Without the
+    // first 8
     // bytes of a name in its entry, so that every match
     // is confirmed by comparing the name's bytes: 33.5. With the table position of a
     // short name from one multiply and a fold, which leaves out its last bytes, so that
     // "tag00120" to "tag00129" crowd one place: 62.2 / 91.5, 2.94 times the instructions
     // for twice the bytes.
-    {"explain", writeExplain, "25,000 lines of 2,500 names", false, true, 50, kSurvey,
+    {"explain", writeExplain, "25,000 lines of 2,500 names", false, true, 37, kSurvey,
      TAGTREE_EXPLAIN_BINARY},
 #endif
     // 112.1 / 121.7 at four times the names, 4.34 times the instructions. With the window
