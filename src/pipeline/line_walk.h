@@ -165,8 +165,8 @@ class LineWalker {
     if (first) {
       const std::size_t size = word.word.size();
       const std::uint32_t slot = isOwnBlock(word.word)
-                                     ? names_.add(window_.takeFront(size, p), size)
-                                     : names_.add(word.word);
+                                     ? names_.add(window_.takeFront(size, p), size, word.hash)
+                                     : names_.add(word.word, word.hash);
       visitor_.newName(slot, names_.name(slot));
       const std::string_view name = names_.name(slot);
       seen = names_.see(name, name.data() + size, line_, word.hash);  // its first occurrence

@@ -95,7 +95,10 @@ class BasicNameIndex {
   // for the first name, 1 for the second, and so on, with no occurrence counted. The
   // bytes of `name` must stay in place as long as the index. Throws std::bad_alloc, also
   // when kNotFound names are in, leaving the index as it was.
-  std::uint32_t insert(std::string_view name);
+  std::uint32_t insert(std::string_view name) { return insert(name, hashOf(name)); }
+  // The same for `name` whose hash, as prefetch returns it, is `hash`: a long name is not
+  // hashed again.
+  std::uint32_t insert(std::string_view name, std::uint64_t hash);
 
   // Returns the number of names recorded, and the seed the hash starts from.
   std::uint32_t size() const { return static_cast<std::uint32_t>(names_.size()); }
@@ -141,9 +144,10 @@ class BasicNameIndex {
   // Names whose windows were full, by hash and then bytes, to their entries.
   using Overflow = std::map<std::pair<std::uint64_t, std::string_view>, Entry>;
 
-  std::uint64_t hashOf(std::uint32_t slot) const {
-    return Hashing::hash(names_[slot], names_[slot].data() + names_[slot].size(), seed_);
+  std::uint64_t hashOf(std::string_view name) const {
+    return Hashing::hash(name, name.data() + name.size(), seed_);
   }
+  std::uint64_t hashOf(std::uint32_t slot) const { return hashOf(names_[slot]); }
   // Returns the hash of the name of `entry`: from the entry's own bytes where they hold
   // all of it, so that a growing table reads no name elsewhere, which would miss the cache.
   std::uint64_t hashOf(const Entry& entry) const {
@@ -231,7 +235,7 @@ void BasicNameIndex<Hashing, Tally>::place(Entries& entries, Overflow& overflow,
 }
 
 template <typename Hashing, typename Tally>
-std::uint32_t BasicNameIndex<Hashing, Tally>::insert(std::string_view name) {
+std::uint32_t BasicNameIndex<Hashing, Tally>::insert(std::string_view name, std::uint64_t hash) {
   if (names_.size() == kNotFound) throw std::bad_alloc();  // no slot number is left
   const auto slot = static_cast<std::uint32_t>(names_.size());
   names_.push_back(name);
@@ -250,7 +254,6 @@ std::uint32_t BasicNameIndex<Hashing, Tally>::insert(std::string_view name) {
       mask_ = entries_.size() - 1;
       overflow_.swap(overflow);
     }
-    const std::uint64_t hash = hashOf(slot);
     place(entries_, overflow_, hash,
           {nameHead(name, name.data() + name.size()), nextOf(name, name.data() + name.size()),
            tagOf(hash, name.size()), slot});

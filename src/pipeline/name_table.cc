@@ -5,4 +5,8 @@ namespace tagtree {
 
 std::uint32_t NameTable::add(std::string_view word) { return index_.insert(store_.keep(word)); }
 
+std::uint32_t NameTable::add(std::string_view word, std::uint64_t hash) {
+  return index_.insert(store_.keep(word), hash);
+}
+
 }  // namespace tagtree

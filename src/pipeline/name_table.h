@@ -60,6 +60,12 @@ class NameTable {
   std::uint32_t add(MallocBytes bytes, std::size_t size) {
     return index_.insert(store_.adopt(std::move(bytes), size));
   }
+  // The same two for a word whose hash, as prefetch returned it, is `hash`: a long word
+  // is not hashed again.
+  std::uint32_t add(std::string_view word, std::uint64_t hash);
+  std::uint32_t add(MallocBytes bytes, std::size_t size, std::uint64_t hash) {
+    return index_.insert(store_.adopt(std::move(bytes), size), hash);
+  }
 
   // Returns the name in `slot` (< size()). Its bytes stay in place as long as the table,
   // or the table it is moved to.
