@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "base/byte_source.h"
-
 namespace tagtree::explain {
 
 // What keeps bytes from being UTF-16 of one byte order.
@@ -92,22 +90,6 @@ class Utf16Reading {
   std::uint64_t lineEndsLittle_ = 0, lineEndsBig_ = 0;  // code units that are a CR or an LF
   Utf16Mark mark_ = Utf16Mark::kNone;
   bool stopped_ = false;  // kLookAhead bytes showed neither a NUL nor a mark
-};
-
-// A ByteSource that passes on the bytes of another and feeds them to a Utf16Reading.
-class Utf16ReadingSource : public ByteSource {
- public:
-  Utf16ReadingSource(ByteSource& source, Utf16Reading& reading)
-      : source_(source), reading_(reading) {}
-  std::size_t read(char* into, std::size_t capacity) override {
-    const std::size_t size = source_.read(into, capacity);
-    reading_.feed({into, size});
-    return size;
-  }
-
- private:
-  ByteSource& source_;
-  Utf16Reading& reading_;
 };
 
 }  // namespace tagtree::explain
